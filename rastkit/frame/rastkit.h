@@ -298,7 +298,548 @@ RK_API int16_t RkCompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* ima
 RK_API int16_t RkExportImageByJFIF(ModuleTableRec* table, ImageBlkAttrRec* image,
                                    UserCallBackRec* callback);
 
-/* @@LATER_EXPORTS@@ */
+/* ------------------------------------------------------------------------ */
+/* Records                                                                  */
+/* ------------------------------------------------------------------------ */
+
+/* Calendar date and time handed to the Exif writer. */
+typedef struct ExifDateTimeRec {
+    uint16_t year;   /* full year; a value below 100 means 1900 + value */
+    uint8_t  month;  /* month of the year, 1..12 */
+    uint8_t  day;    /* day of the month, 1..31 */
+    uint8_t  hour;   /* hour of the day, 0..23 */
+    uint8_t  minute; /* minute of the hour, 0..59 */
+    uint8_t  second; /* second of the minute, 0..59, no fraction */
+} ExifDateTimeRec;
+
+/*
+ * Exif shooting information.  Filled by the Exif reader (text and date
+ * pointers then point into the caller's file buffer) and read by the Exif
+ * writers (pointers then point at caller memory).  The record owns nothing.
+ * Real values are 32-bit floats; a real <= 0 counts as "not given".
+ * Records with version <= 1 stop after makerNoteLength.
+ */
+typedef struct ExifTagInfoRec {
+    int32_t         version;                  /* layout version of this record; 2 = full record incl. the tail fields */
+    uint32_t        reserved;                 /* zeroed by the initialiser, otherwise unused */
+    const char*     make;                     /* camera maker text (TIFF Make), or null */
+    uint16_t        makeLength;               /* bytes of make; writing: incl. the trailing zero, reading: without it */
+    const char*     model;                    /* camera model text (TIFF Model), or null */
+    uint16_t        modelLength;              /* bytes of model, counted like makeLength */
+    const char*     software;                 /* producing software text (TIFF Software), or null */
+    uint16_t        softwareLength;           /* bytes of software, counted like makeLength */
+    const char*     copyright;                /* copyright notice text (TIFF Copyright), or null */
+    uint16_t        copyrightLength;          /* bytes of copyright, counted like makeLength */
+    const void*     dateTime;                 /* writing: const ExifDateTimeRec*; after reading: 19-char "YYYY:MM:DD HH:MM:SS" text; or null */
+    const uint8_t*  thumbnail;                /* complete JPEG stream (SOI..EOI) stored as the IFD1 thumbnail, or null */
+    uint16_t        thumbnailLength;          /* bytes of thumbnail */
+    uint16_t        exifVersion;              /* Exif version as a 4-digit decimal, e.g. 210 for "0210" */
+    uint16_t        flashpixVersion;          /* Flashpix version, same decimal coding (100 for "0100") */
+    float           focalLength;              /* lens focal length in millimetres */
+    float           fNumber;                  /* aperture as an F number */
+    float           exposureTime;             /* exposure time in seconds */
+    uint16_t        isoSpeed;                 /* ISO speed rating; 0 = not given */
+    uint16_t        colorSpace;               /* Exif colour-space code, 1 = sRGB */
+    float           shutterSpeed;             /* shutter speed expressed as exposure time in seconds */
+    float           aperture;                 /* lens aperture as an F number */
+    float           brightness;               /* scene brightness as 2^(APEX brightness) */
+    float           exposureBias;             /* exposure bias as 2^(APEX bias / 2) */
+    float           maxAperture;              /* widest lens opening as an F number */
+    uint16_t        exposureProgram;          /* Exif exposure-program code, 2 = normal program */
+    uint16_t        flash;                    /* Exif flash code */
+    float           compressedBitsPerPixel;   /* average compressed bits per pixel */
+    const void*     dateTimeOriginal;         /* moment of capture; same forms as dateTime */
+    const void*     dateTimeDigitized;        /* moment of digitising; same forms as dateTime */
+    const uint8_t*  makerNote;                /* maker-defined private bytes, or null */
+    uint16_t        makerNoteLength;          /* bytes of makerNote */
+    /* ---- fields below exist only when version >= 2 ---- */
+    float           subjectDistance;          /* distance to the subject in metres */
+    uint16_t        meteringMode;             /* Exif metering-mode code; 0 = not given */
+    uint16_t        lightSource;              /* Exif light-source code; 0 = not given */
+    float           focalPlaneXResolution;    /* sensor-plane pixels per resolution unit, horizontal */
+    float           focalPlaneYResolution;    /* sensor-plane pixels per resolution unit, vertical */
+    uint16_t        focalPlaneResolutionUnit; /* unit of the two values above (Exif code) */
+} ExifTagInfoRec;
+
+/* Input of RkGetMedianValue: a small set of samples and how to select. */
+typedef struct MedianValueRec {
+    const int16_t* values;   /* the count samples to choose from; values[0] is the centre pixel */
+    int16_t*       work;     /* scratch array of at least count entries, overwritten */
+    uint16_t       reserved; /* not read by the median selection */
+    uint16_t       count;    /* number of samples in values */
+    uint16_t       passes;   /* selection-sort passes (sorted mode), normally index + 2 */
+    uint16_t       index;    /* position in the partly sorted scratch that is returned */
+} MedianValueRec;
+
+/* Parameters of RkEdgeEnhanceFilter. */
+typedef struct EdgeEnhanceParamRec {
+    uint16_t        flags;  /* 0x0008/0x0080/0x0800 sharpen component 1/2/3; 0x1000 work on Y,Cb,Cr instead of R,G,B */
+    int16_t         count;  /* entries in gains/masks: 1 (shared), 2 (comp. 1 | comps. 2+3) or 3 (one each) */
+    const int16_t*  gains;  /* per entry: sharpening gain in 1/128 units */
+    const uint16_t* masks;  /* per entry: neighbours used, 0x0002 left+right, 0x0001 above+below, 0x0004 diagonals */
+} EdgeEnhanceParamRec;
+
+/* Caller-supplied per-pixel function: gets the pixel record and the
+ * image's methodParam; its return value becomes the operation's result. */
+typedef int16_t (*RkPixelMethod)(PixelProcessMethodRec* pixel, uint32_t param);
+
+/* ------------------------------------------------------------------------ */
+/* CAM files                                                                */
+/* ------------------------------------------------------------------------ */
+
+/* Classifies a whole CAM file held in memory.  Returns 3 (CAM-coded picture
+ * present), 4 (only a JPEG picture present), 1 (not a CAM file), -5 (CAM
+ * file without any picture) or -2 (file null).  For 3 and 4 the picture
+ * section's byte length and file offset are stored through the pointers,
+ * each of which may be null. */
+RK_API int16_t RkCheckCAMFileType(const uint8_t* file, uint32_t* length, uint32_t* offset);
+
+/* Locates the thumbnail section of a CAM file: 0 with its byte length and
+ * file offset stored (both pointers required), 1 when not a CAM file or no
+ * thumbnail, -2 when the file pointer is null. */
+RK_API int16_t RkGetCAMThumbnailInfo(const uint8_t* file, uint32_t* length, uint32_t* offset);
+
+/* Copies the thumbnail section's bytes unchanged into dest, which must hold
+ * the length reported by RkGetCAMThumbnailInfo.  0, 1 (no CAM / no
+ * thumbnail) or -2 (a pointer null). */
+RK_API int16_t RkGetCAMThumbnail(const uint8_t* file, uint8_t* dest);
+
+/* Prepares a CAM-coded picture: loads its quantisation tables into the
+ * module table and sets data, dataLength, segmentLength, dataOffset and the
+ * resolution in the image record (size and pixel fields are left to the
+ * caller).  endOffset (may be null) receives the offset just past the coded
+ * data.  0, -2 (table or record null), -3 (file null / not CAM / no CAM
+ * picture). */
+RK_API int16_t RkDecodeCAMHeader(ModuleTableRec* table, const uint8_t* file, uint32_t* endOffset, ImageBlkAttrRec* image);
+
+/* ------------------------------------------------------------------------ */
+/* CAM decoding                                                             */
+/* ------------------------------------------------------------------------ */
+
+/* Decodes the CAM picture prepared by RkDecodeCAMHeader into the record's
+ * pixel buffer at 480x360, 480x240 or 320x240 (chosen through width and
+ * height).  Needs the default Huffman tables in the module table.  0, -2,
+ * -3 (other output size), -108, -1000.  Reports progress per 16-row strip. */
+RK_API int16_t RkDecompressImageByCAM(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* Bytes of work shop a CAM decode needs so that it allocates nothing. */
+RK_API uint32_t RkGetCAMDecodeWorkSpaceSize(void);
+
+/* ------------------------------------------------------------------------ */
+/* JPEG reading                                                             */
+/* ------------------------------------------------------------------------ */
+
+/* Parses a whole JPEG/JFIF stream: fills the image record (size, format,
+ * component ids, restart interval, resolution, data/dataLength) and, when a
+ * module table is given (may be null), loads the stream's quantisation and
+ * Huffman tables into it.  *size is the byte count of data and is not
+ * changed.  Returns the offset of the SOI (>= 0), -1 (no usable stream) or
+ * -2 (data or record null). */
+RK_API int32_t RkDecodeJFIFHeader(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, ImageBlkAttrRec* image);
+
+/* One-call decode of a baseline or progressive JPEG into a top-down 32-bit
+ * buffer (per pixel: one untouched byte, then R, G, B).  rowStride is the
+ * byte distance between rows.  Returns the decoder's result, -2 (table,
+ * data or pixels null) or -3 (header unusable). */
+RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, uint8_t* pixels, int32_t rowStride, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* JPEG baseline decoding                                                   */
+/* ------------------------------------------------------------------------ */
+
+/* Decodes a baseline stream prepared by RkDecodeJFIFHeader into the
+ * record's pixel buffer; writes the MCU geometry into the record.  0 (or the
+ * last callback value), -1 (corrupt data), -2, -108, -1000. */
+RK_API int16_t RkDecompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* JPEG progressive decoding                                                */
+/* ------------------------------------------------------------------------ */
+
+/* Decodes a progressive stream prepared by RkDecodeJFIFHeader into the
+ * record's pixel buffer.  0, -1 (a scan ended in error, nothing written),
+ * -2, -108, -1000 (stopped during reconstruction). */
+RK_API int16_t RkDecompressImageByProgJPEG(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* Bytes of work shop a progressive decode of this image needs; 0 for a
+ * null record. */
+RK_API uint32_t RkGetProgJPEGDecodeWorkSpaceSize(ImageBlkAttrRec* image);
+
+/* ------------------------------------------------------------------------ */
+/* JPEG progressive encoding                                                */
+/* ------------------------------------------------------------------------ */
+
+/* Writes the record's pixels as a progressive JPEG file into data (capacity
+ * in dataLength, replaced by the bytes written on success).  Uses the
+ * module table's quantisation tables and overwrites its Huffman tables.
+ * 0, -1, -2, -4 (output too small), -7 (no usable optimised Huffman table),
+ * -108, -1000. */
+RK_API int16_t RkExportImageByProgJFIF(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* Bytes of work shop a progressive encode of this image needs; 0 for a
+ * null record. */
+RK_API uint32_t RkGetProgJPEGEncodeWorkSpaceSize(ImageBlkAttrRec* image);
+
+/* ------------------------------------------------------------------------ */
+/* TIFF                                                                     */
+/* ------------------------------------------------------------------------ */
+
+/* Reads the header and directories of an uncompressed TIFF held in memory
+ * (*size bytes, not changed) into the image record; the low byte and
+ * exemption bits of format steer the walk.  Returns the strip offset (> 0),
+ * -1 (not a supported TIFF), -2, -4 (a directory runs past *size) or -100
+ * (old-style embedded JPEG; its place is left in dataOffset/dataLength). */
+RK_API int32_t RkDecodeTIFFHeader(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, ImageBlkAttrRec* image);
+
+/* Copies/converts the strips described by RkDecodeTIFFHeader into the
+ * record's pixel buffer.  0 (or the last callback value), -2, -5 (layout it
+ * cannot copy), -1000. */
+RK_API int16_t RkDecodeImageByTIFF(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* Writes the record's pixels as a big-endian RGB TIFF into data (capacity
+ * in dataLength, replaced by the bytes written on success); stores the
+ * module table's global comment when one is set.  0 (or the last callback
+ * value), -2, -4 (output too small), -1000. */
+RK_API int16_t RkExportImageByTIFF(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* Exact byte size of the file RkExportImageByTIFF will write for this image
+ * with the current global comment; -2 when a pointer is null. */
+RK_API int32_t RkGetExportTIFFImageSize(ModuleTableRec* table, ImageBlkAttrRec* image);
+
+/* ------------------------------------------------------------------------ */
+/* Exif reading                                                             */
+/* ------------------------------------------------------------------------ */
+
+/* Recognises an Exif JPEG by its first bytes (count = bytes available).
+ * Returns 12, the offset of the embedded TIFF header, or -1.  app1Length
+ * (may be null) receives the APP1 segment length, usable as the limit for
+ * RkDecodeExifHeader. */
+RK_API int16_t RkCheckExifFile(const uint8_t* file, int32_t count, int32_t* app1Length);
+
+/* Reads the Exif TIFF structure at tiffHeader into info (whose version the
+ * caller set first); image (may be null) receives width, height and the
+ * resolution.  Text pointers in info point into the caller's buffer.
+ * Returns the Exif version number (e.g. 210), 0 (no Exif IFD / no version),
+ * -1 (bad TIFF header), -2 (info null) or -4 (entry beyond *limit). */
+RK_API int16_t RkDecodeExifHeader(const uint8_t* tiffHeader, const int32_t* limit, ImageBlkAttrRec* image, ExifTagInfoRec* info);
+
+/* Sets info->version to 2 (the full record layout). */
+RK_API void RkInitExifTagVers(ExifTagInfoRec* info);
+
+/* Stores the default values in every field after version/reserved (the
+ * tail fields only for version > 1); ignores a null record. */
+RK_API void RkInitExifTagInfo(ExifTagInfoRec* info);
+
+/* ------------------------------------------------------------------------ */
+/* Exif writing                                                             */
+/* ------------------------------------------------------------------------ */
+
+/* Writes the record's pixels as a baseline JPEG with an Exif APP1 block
+ * built from info (null: bare JPEG without any APP segment) into data
+ * (capacity in dataLength, replaced by the bytes written).  May lower
+ * info->exifVersion to 200.  0, -2, -4, -108, -1000. */
+RK_API int16_t RkExportImageByExif(ModuleTableRec* table, ImageBlkAttrRec* image, ExifTagInfoRec* info, UserCallBackRec* progress);
+
+/* Builds a 160x120 thumbnail, then writes like RkExportImageByExif using
+ * the given luminance/chrominance quantisation scales.  Overwrites
+ * info->thumbnail/thumbnailLength (invalid after return).  Same result
+ * codes; -108 when the thumbnail buffers cannot be allocated. */
+RK_API int16_t RkExportCustomExifFile(ModuleTableRec* table, const double* lumScale, const double* chromScale, ExifTagInfoRec* info, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* Like RkExportCustomExifFile with a built-in tag record (fixed texts, the
+ * current local time). */
+RK_API int16_t RkExportDefaultExifFile(ModuleTableRec* table, const double* lumScale, const double* chromScale, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* Pixel methods, masking, shadowing                                        */
+/* ------------------------------------------------------------------------ */
+
+/* Calls method once per pixel of first, with the matching pixel of second
+ * (at least as large) as reference.  Returns the last value of the method
+ * or callback, -2, -3 (first has no pixels), -1000. */
+RK_API int16_t RkProcessMethodImage(ModuleTableRec* table, ImageBlkAttrRec* first, ImageBlkAttrRec* second, RkPixelMethod method, UserCallBackRec* progress);
+
+/* Composites mask onto first with the operation, weights and key colour
+ * carried in mask's codecFlags, componentIds and segmentLength.  Rewrites
+ * mask's width/height/auxCount1/auxCount2 (and its pixels with the exchange
+ * bit).  Last callback value, -2, -3, -1000. */
+RK_API int16_t RkMaskingImage(ModuleTableRec* table, ImageBlkAttrRec* first, ImageBlkAttrRec* mask, UserCallBackRec* progress);
+
+/* Draws a soft drop shadow of source's foreground into dest; radius in
+ * pixels, shadow displaced by (dx, dy); mode 0 counts coverage, other modes
+ * darkness.  Key colour/inverse come from source's componentIds.  Last
+ * callback value, -2, -3, -1000. */
+RK_API int16_t RkShadowingImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, int16_t dx, int16_t dy, uint16_t mode, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* Noise filters                                                            */
+/* ------------------------------------------------------------------------ */
+
+/* In-place per-component median or mean over the cross or 3x3 neighbours,
+ * on RGB or (flag 0x1000) YCbCr; flags select components and methods.
+ * 0, -2, -3, -108, -1000. */
+RK_API int16_t RkRemoveNoiseFilter(ModuleTableRec* table, ImageBlkAttrRec* image, uint32_t flags, UserCallBackRec* progress);
+
+/* Work-shop bytes for RkRemoveNoiseFilter/RkEdgeEnhanceFilter on this
+ * image; 0xFFFFFFFF for a null record. */
+RK_API uint32_t RkGetRemoveNoiseFilterWorkSpaceSize(ImageBlkAttrRec* image);
+
+/* In-place centre-weighted 3x3 smoothing, plus a luminance sharpening pass
+ * when flags bit 0 is set.  0, -2, -3, -108, -1000. */
+RK_API int16_t RkBlockNoiseReductionFilter(ModuleTableRec* table, ImageBlkAttrRec* image, uint32_t flags, UserCallBackRec* progress);
+
+/* Work-shop bytes for RkBlockNoiseReductionFilter on this image;
+ * 0xFFFFFFFF for a null record. */
+RK_API uint32_t RkGetBlockNoiseReductionFilterWorkSpaceSize(ImageBlkAttrRec* image);
+
+/* Selects a median from rec's values: mode 0 partial selection sort,
+ * otherwise the median of the three values nearest values[0].  Writes only
+ * rec->work. */
+RK_API int16_t RkGetMedianValue(const MedianValueRec* rec, uint32_t mode);
+
+/* ------------------------------------------------------------------------ */
+/* Enhancement filters                                                      */
+/* ------------------------------------------------------------------------ */
+
+/* In-place unsharp masking with per-component gains and neighbour masks.
+ * 0, -2 (table, image or params null), -3, -108, -1000. */
+RK_API int16_t RkEdgeEnhanceFilter(ModuleTableRec* table, ImageBlkAttrRec* image, const EdgeEnhanceParamRec* params, UserCallBackRec* progress);
+
+/* In-place saturation change; |level| 127 leaves the image as is, smaller
+ * desaturates, larger saturates.  0, -2, -3, -1000. */
+RK_API int16_t RkChromaEnhanceFilter(ModuleTableRec* table, ImageBlkAttrRec* image, int16_t level, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* Blur and distortion                                                      */
+/* ------------------------------------------------------------------------ */
+
+/* In-place radial warp, strongest in the corners; the sign of level picks
+ * the direction (towards or away from the centre), 0 does nothing.  Pixels
+ * left uncovered get the colour in the image's segmentLength fields.
+ * 0, -2, -3, -1000. */
+RK_API int16_t RkDistortionFilter(ModuleTableRec* table, ImageBlkAttrRec* image, int16_t level, UserCallBackRec* progress);
+
+/* dest = mean of source over a diamond of the given radius; a non-zero low
+ * byte of flags blurs only the selected Y/Cb/Cr parts.  Last callback
+ * value, -2, -3 (no pixels / negative radius), -1000. */
+RK_API int16_t RkBluringImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, uint32_t flags, UserCallBackRec* progress);
+
+/* As RkBluringImage with weights falling off linearly with distance. */
+RK_API int16_t RkBluringVPImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, uint32_t flags, UserCallBackRec* progress);
+
+/* Lens-defocus imitation: scatters every source pixel over a disc of the
+ * given radius into dest.  Last callback value, -2, -3, -108, -1000. */
+RK_API int16_t RkBluringOutFocusImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* White balance                                                            */
+/* ------------------------------------------------------------------------ */
+
+/* Measures the mean Cb and Cr of the near-white pixels (0.0 when none);
+ * the image is not changed.  unused is ignored.  0, -2, -3. */
+RK_API int16_t RkGetWhiteBalanceParam(ModuleTableRec* table, ImageBlkAttrRec* image, double* meanCb, double* meanCr, uint32_t unused);
+
+/* Removes the given Cb/Cr cast (doubles passed by value), then stretches
+ * the levels between the found black and white points.  0, -2 (null
+ * pointer or a cast of exactly 0.0), -3, -1000. */
+RK_API int16_t RkAdjustWhiteBalance(ModuleTableRec* table, ImageBlkAttrRec* image, double castCb, double castCr, UserCallBackRec* progress);
+
+/* Measures grey 8x8 blocks and scales Cb/Cr to remove the cast; the gains
+ * used go to gainCb/gainCr when not null (1.0 when nothing was changed).
+ * 0, -2, -3, -1000. */
+RK_API int16_t RkAutomaticWhiteBalance(ModuleTableRec* table, ImageBlkAttrRec* image, double* gainCb, double* gainCr, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* Resizing and sampling                                                    */
+/* ------------------------------------------------------------------------ */
+
+/* Shrinks source into dest by block averaging; both ratios must be >= 2.
+ * Last callback value, -2, -3, -1000. */
+RK_API int16_t RkShrinkingResizeImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, UserCallBackRec* progress);
+
+/* Resamples source into dest: method 256 quadratic, 65535 nearest pixel,
+ * anything else bilinear.  Last callback value, -2, -3, -1000. */
+RK_API int16_t RkSamplingResizeImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, uint16_t method, UserCallBackRec* progress);
+
+/* As RkSamplingResizeImage, interpolating through the caller's 65536-byte
+ * sampling table (method 65535 still means nearest pixel).  -2 also for a
+ * null table. */
+RK_API int16_t RkSamplingResizeLUTImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, uint16_t method, const uint8_t* lut, UserCallBackRec* progress);
+
+/* Fills a caller-owned 65536-byte table with products a*b/256. */
+RK_API void RkCreateSamplingLUT(uint8_t* lut);
+
+/* Fills a caller-owned 65536-byte table with a*sin^2 weights. */
+RK_API void RkCreateSamplingSinLUT(uint8_t* lut);
+
+/* ------------------------------------------------------------------------ */
+/* Rotation and tilt (angles in minutes of arc, 5400 = 90 degrees)          */
+/* ------------------------------------------------------------------------ */
+
+/* Rotates source into dest about its centre (dest auxCount1/2 = offset);
+ * flags 0x0001 tile, 0x0100 keep uncovered pixels, 0x0200 nearest pixel.
+ * Last callback value, -2, -3, -1000. */
+RK_API int16_t RkFreeRotateImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, UserCallBackRec* progress);
+
+/* Rotates and composites onto dest like RkMaskingImage (operation from the
+ * source record); flags 0x0001 tile, 0x0200 nearest. */
+RK_API int16_t RkFreeRotateMaskImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, UserCallBackRec* progress);
+
+/* Rotates, handing every destination pixel and its sampled source colour
+ * to method, which writes dest itself.  -2 also for a null method. */
+RK_API int16_t RkFreeRotateMethodImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, RkPixelMethod method, UserCallBackRec* progress);
+
+/* Rotation variant that requires a sampling table and treats source as
+ * dest-sized (rewrites source width/height/auxCount1/2).  -2 also for a
+ * null table. */
+RK_API int16_t RkFreeRotateLUTImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, const uint8_t* lut, UserCallBackRec* progress);
+
+/* Horizontal keystone tilt, angle -2700..2700; flags 0x0100 keep, 0x0200
+ * nearest.  -3 for an angle out of range. */
+RK_API int16_t RkTiltHorzImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, UserCallBackRec* progress);
+
+/* Vertical keystone tilt, as RkTiltHorzImage with rows and columns swapped. */
+RK_API int16_t RkTiltVertImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* Camera image-processing unit, KSLV thumbnails                            */
+/* ------------------------------------------------------------------------ */
+
+/* Builds the 8-to-10-bit input curve in the module table (replacing an
+ * earlier one); nothing for a null table.  Freed by RkFreeModuleTable. */
+RK_API void RkInitInputGamma(ModuleTableRec* table);
+
+/* Builds the 10-to-8-bit output curve with exponent gamma (a double passed
+ * by value), replacing an earlier one.  Freed by RkFreeModuleTable. */
+RK_API void RkInitOutGamma(ModuleTableRec* table, double gamma);
+
+/* Standard module-table set-up plus both gamma curves (gamma 0.83);
+ * nothing for a null table. */
+RK_API void RkInitKSLVImageProcessUnit(ModuleTableRec* table);
+
+/* Releases what the unit set-up allocated; same operation as
+ * RkFreeModuleTable. */
+RK_API void RkExitKSLVImageProcessUnit(ModuleTableRec* table);
+
+/* Decodes the 3600-byte KSLV thumbnail into the record's pixel buffer at
+ * 40x30 or 60x45; length is not used.  0, -2, -3 (other size), -6 (gamma
+ * curves missing), -108. */
+RK_API int16_t RkDecompressCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb, uint32_t length, ImageBlkAttrRec* image);
+
+/* Work-shop bytes a KSLV thumbnail decode needs. */
+RK_API uint32_t RkGetThumbnailDecodeWorkSpaceSize(void);
+
+/* Returns a new packed 40x30 bitmap (heap block, caller frees with free())
+ * decoded from a KSLV thumbnail, or null on any failure. */
+RK_API void* RkCreateDIBKSLVCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb);
+
+/* Self-contained KSLV thumbnail decode (own module table); returns an
+ * heap block with the packed 40x30 bitmap (caller
+ * frees), or null. */
+RK_API void* RkGetImgDIBKSLVCameraThumbnail(const uint8_t* thumb);
+
+/* Byte size of the packed 40x30 KSLV thumbnail bitmap. */
+RK_API uint32_t RkGetDIBKSLVCameraThumbnailSize(void);
+
+/* Writes the packed 40x30 bitmap (header and pixels) into the caller's
+ * block of RkGetDIBKSLVCameraThumbnailSize() bytes.  Decoder result, or -2
+ * for a null table or block. */
+RK_API int16_t RkConvertDIBKSLVCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb, uint8_t* block);
+
+/* ------------------------------------------------------------------------ */
+/* KSLV camera images                                                       */
+/* ------------------------------------------------------------------------ */
+
+/* Decodes KSLV image data (white reference in a comment within the first
+ * length bytes) into the record's pixel buffer at 320x240 or 480x360.
+ * 0 / -1 (entropy error) / the last callback value, -2, -3, -6 (gamma
+ * curves missing), -20 (no usable white reference), -108 (no scratch
+ * memory), -1000. */
+RK_API int16_t RkDecompressCameraImage(ModuleTableRec* table, const uint8_t* data, uint32_t length, ImageBlkAttrRec* image, UserCallBackRec* progress);
+
+/* Work-shop bytes a KSLV image decode needs. */
+RK_API uint32_t RkGetCamImgDecodeWorkSpaceSize(void);
+
+/* Returns a new packed bitmap (heap block, caller frees with free()) of
+ * width x height (320x240 or 480x360) decoded from KSLV data, or null. */
+RK_API void* RkCreateDIBKSLVCameraImage(ModuleTableRec* table, const uint8_t* data, uint32_t width, uint32_t height, UserCallBackRec* progress);
+
+/* Self-contained variant (own module table); returns a heap block
+ * with the packed bitmap (caller frees with free()), or null. */
+RK_API void* RkGetImgDIBKSLVCameraImage(const uint8_t* data, uint32_t width, uint32_t height, UserCallBackRec* progress);
+
+/* Byte size of a packed bitmap of width x height (header included). */
+RK_API uint32_t RkGetDIBKSLVCameraImageSize(uint32_t width, uint32_t height);
+
+/* Writes the packed bitmap into the caller's block of
+ * RkGetDIBKSLVCameraImageSize(width, height) bytes.  Decoder result, -2
+ * (table or block null) or -20 (unsupported size). */
+RK_API int16_t RkConvertDIBKSLVCameraImage(ModuleTableRec* table, const uint8_t* data, uint8_t* block, uint32_t width, uint32_t height, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* KSTM camera data (result pointers may be null and receive the code)      */
+/* ------------------------------------------------------------------------ */
+
+/* Returns a new packed 80x60 bitmap (heap block, caller frees with free())
+ * decoded from a KSTM thumbnail stream, or null.  Code: 0, -1, -2, -3 (no
+ * end marker), -108. */
+RK_API void* RkCreateDIBKSTMCameraThumbnail(ModuleTableRec* table, const uint8_t* data, int32_t length, int16_t* result);
+
+/* Self-contained variant (own module table); heap block
+ * (caller frees) or null. */
+RK_API void* RkGetImgDIBKSTMCameraThumbnail(const uint8_t* data, int32_t length, int16_t* result);
+
+/* Byte size of the packed 80x60 KSTM thumbnail bitmap. */
+RK_API uint32_t RkGetDIBKSTMCameraThumbnailSize(void);
+
+/* Writes the packed 80x60 bitmap into the caller's block of
+ * RkGetDIBKSTMCameraThumbnailSize() bytes.  Decoder code, -2, -3. */
+RK_API int16_t RkConvertDIBKSTMCameraThumbnail(ModuleTableRec* table, const uint8_t* data, int32_t length, uint8_t* block);
+
+/* Returns a new packed 640x480 bitmap (heap block, caller frees with free())
+ * decoded from KSTM image data ("KM" header), or null.  Code: 0 / the last
+ * callback value, -1, -2, -3 (bad magic or no end marker), -108, -1000. */
+RK_API void* RkCreateDIBKSTMCameraImage(ModuleTableRec* table, const uint8_t* data, int32_t length, int16_t* result, UserCallBackRec* progress);
+
+/* Self-contained variant (own module table); heap block
+ * (caller frees) or null. */
+RK_API void* RkGetImgDIBKSTMCameraImage(const uint8_t* data, int32_t length, int16_t* result, UserCallBackRec* progress);
+
+/* Byte size of the packed 640x480 KSTM image bitmap. */
+RK_API uint32_t RkGetDIBKSTMCameraImageSize(void);
+
+/* Writes the packed 640x480 bitmap into the caller's block of
+ * RkGetDIBKSTMCameraImageSize() bytes.  Decoder code, -2, -3. */
+RK_API int16_t RkConvertDIBKSTMCameraImage(ModuleTableRec* table, const uint8_t* data, int32_t length, uint8_t* block, UserCallBackRec* progress);
+
+/* ------------------------------------------------------------------------ */
+/* Camera data export                                                       */
+/* ------------------------------------------------------------------------ */
+
+/* Encodes a 640x480 24-bit bottom-up bitmap's pixels into compound KSTM raw
+ * data aiming at *size bytes (on return *size = bytes produced).  Returns
+ * an heap block of exactly that size (caller frees) or null;
+ * code 0 / last callback value, -2, -108, -1000 or the encoder's code. */
+RK_API void* RkGetCompImgKSTMRawData(const uint8_t* pixels, uint32_t* size, int16_t* result, UserCallBackRec* progress);
+
+/* Wraps 640x480 camera entropy data and its two 64-byte zigzag
+ * quantisation tables (quant, 128 bytes) in a complete JFIF file written to
+ * out, with an optional comment (null or length 0: none).  Returns the
+ * bytes written; out must be large enough (not checked). */
+RK_API uint32_t RkExportVCameraDataToJPEG(const uint8_t* quant, const uint8_t* comment, uint32_t commentLength, const uint8_t* data, uint32_t dataLength, uint8_t* out);
+
+/* Decodes a baseline or progressive JPEG stream into a new packed bitmap of
+ * its size; heap block (caller frees) or null.  Code: 0 /
+ * decoder result, -2 (stream null or length < 1), -3 (no image data),
+ * -108. */
+RK_API void* RkGetImgDIBJFIFImage(const uint8_t* stream, int32_t length, int16_t* result, UserCallBackRec* progress);
+
+/* Writes a Wren camera bitmap (size and quality chosen by mode bits 0-2,
+ * bit 3 a maker-note flag) as an Exif JPEG with fixed shooting data.  *size
+ * is a size hint on entry and the file length on return.  Unlocked
+ * heap block of exactly the file (caller frees) or null; code 0, -2,
+ * -108 or the Exif writer's code. */
+RK_API void* RkGetWrenExifImgRawData(const uint8_t* pixels, uint32_t* size, uint32_t mode, int16_t* result, UserCallBackRec* progress);
 
 #ifdef __cplusplus
 }
