@@ -19,8 +19,10 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
   primary_.fill(Entry{});
   for (unsigned s = 0; s < count_; ++s) {
     const unsigned len = codes[s].length;
-    // A code with bits above its length can never equal a window prefix.
-    if (len == 0 || len > 16 || (codes[s].code >> len) != 0) continue;
+    if (len == 0 || len > 16) continue;
+    // Searching, a code with bits above its length never equals a window
+    // prefix; a lookup buffer's symbol takes the table's length regardless.
+    if (lut_ == nullptr && (codes[s].code >> len) != 0) continue;
     lengths_[s] = static_cast<uint8_t>(len);
     codes_[s] = codes[s].code;
   }

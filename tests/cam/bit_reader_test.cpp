@@ -47,6 +47,8 @@ struct WindowCase {
   uint32_t bitPosAfter;
 };
 
+void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
+
 class BitReaderWindow : public testing::TestWithParam<WindowCase> {};
 
 TEST_P(BitReaderWindow, WindowAndAdvance) {
@@ -89,6 +91,8 @@ struct CheckCase {
   int16_t error;
   uint32_t bitPosAfter;
 };
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
 
 class BitReaderSymbolStart : public testing::TestWithParam<CheckCase> {};
 
