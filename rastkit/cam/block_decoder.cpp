@@ -81,34 +81,6 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
   }
 }
 
-bool HuffLookup::Match(uint32_t window, unsigned* symbol, unsigned* length) const {
-  window &= 0xFFFFu;
-  if (lut_ != nullptr) {
-    const unsigned s = lut_[window];
-    if (s >= count_ || lengths_[s] == 0) return false;
-    *symbol = s;
-    *length = lengths_[s];
-    return true;
-  }
-  const Entry& entry = primary_[window >> (16 - kPrimaryBits)];
-  if (entry.listCount == 0) {
-    if (entry.length == 0) return false;
-    *symbol = entry.symbol;
-    *length = entry.length;
-    return true;
-  }
-  for (unsigned i = 0; i < entry.listCount; ++i) {
-    const unsigned s = list_[entry.listStart + i];
-    const unsigned len = lengths_[s];
-    if (codes_[s] == window >> (16 - len)) {
-      *symbol = s;
-      *length = len;
-      return true;
-    }
-  }
-  return false;
-}
-
 // ---------------------------------------------------------------------------
 // BlockDecoder
 
@@ -187,7 +159,7 @@ void BlockDecoder::Refill() {
   }
 }
 
-BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+inline BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                         int32_t* value) {
   if (count_ < 32) Refill();
   if (count_ >= 16) {
