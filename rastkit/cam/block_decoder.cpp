@@ -96,7 +96,12 @@ void BlockDecoder::Reload() {
   length_ = data_ == nullptr ? 0 : table_->streamLength;
   bitPos_ = table_->bitPos;
   error_ = table_->decodeError;
-  for (unsigned k = 0; k < 64; ++k) zigzag_[k] = static_cast<uint8_t>(table_->zigzag[k] & 63);
+  uint64_t seen = 0;
+  for (unsigned k = 0; k < 64; ++k) {
+    zigzag_[k] = static_cast<uint8_t>(table_->zigzag[k] & 63);
+    seen |= uint64_t{1} << zigzag_[k];
+  }
+  zigzagIsPermutation_ = seen == ~uint64_t{0};
   Restart();
 }
 
@@ -212,6 +217,13 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
   *predictor = static_cast<int16_t>(*predictor + value);
   block[zigzag_[0]] = *predictor;
 
+  // Natural positions of the values stored so far (zeros of runs aside).
+  // With the zigzag order a permutation, everything else is zero after the
+  // end of block, so a short list lets one wide clear replace the scattered
+  // zero stores of the tail.
+  std::array<uint8_t, 64> stored;
+  stored[0] = zigzag_[0];
+  unsigned storedCount = 1;
   unsigned k = 1;
   while (k < 64) {
     step = Symbol(ac, true, &symbol, &value);
@@ -219,7 +231,14 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
     if (error_ != 0) return DecodeStatus::kStreamError;
     const unsigned run = symbol >> 4;
     if (symbol == 0) {  // end of block
-      for (; k < 64; ++k) block[zigzag_[k]] = 0;
+      if (zigzagIsPermutation_ && 64 - k > 2 * storedCount) {
+        std::array<int16_t, 64> values;
+        for (unsigned i = 0; i < storedCount; ++i) values[i] = block[stored[i]];
+        std::memset(block, 0, 64 * sizeof(int16_t));
+        for (unsigned i = 0; i < storedCount; ++i) block[stored[i]] = values[i];
+      } else {
+        for (; k < 64; ++k) block[zigzag_[k]] = 0;
+      }
       return DecodeStatus::kOk;
     }
     if (k + run > 63) {
@@ -227,6 +246,7 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
       return DecodeStatus::kBadRun;
     }
     for (unsigned i = 0; i < run; ++i) block[zigzag_[k++]] = 0;
+    stored[storedCount++] = zigzag_[k];
     block[zigzag_[k++]] = static_cast<int16_t>(value);
   }
   return DecodeStatus::kOk;

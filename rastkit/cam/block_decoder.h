@@ -141,6 +141,7 @@ class BlockDecoder {
   unsigned count_ = 0;   // valid bits in bits_
   uint32_t next_ = 0;    // next byte to load; bitPos_ + count_ == 8 * next_
   std::array<uint8_t, 64> zigzag_{};
+  bool zigzagIsPermutation_ = true;
 };
 
 }  // namespace rk
