@@ -49,8 +49,9 @@ class HuffLookup {
     Build(codes, count, lut);
   }
   // codes has count entries (16 for DC, 256 for AC; at most 256). lut may be
-  // null. The lookup copies what it needs: later changes to codes or lut do
-  // not reach it. A null codes table gives a lookup that matches nothing.
+  // null. The code table is copied (later changes do not reach the lookup);
+  // a lookup buffer is read in place and must outlive the lookup unchanged.
+  // A null codes table gives a lookup that matches nothing. About 8 KB.
   void Build(const HuffCodeRec* codes, unsigned count, const uint8_t* lut);
 
   // Symbol and code length for a 16-bit window; false when nothing matches.
