@@ -14,6 +14,8 @@ struct FixtureCase {
   bool withLut;
 };
 
+void PrintTo(const FixtureCase& c, std::ostream* os) { *os << c.name; }
+
 class DecodeFixture : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(DecodeFixture, MatchesExpectedPictureExactly) {

@@ -160,6 +160,7 @@ Bytes LibjpegEncode(const rktest::Rgb& img, const LibjpegOptions& options) {
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   if (options.grey) jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
+  if (options.rgb) jpeg_set_colorspace(&cinfo, JCS_RGB);
   jpeg_set_quality(&cinfo, options.quality, TRUE);
   if (!options.grey) {
     cinfo.comp_info[0].h_samp_factor = options.hSamp;

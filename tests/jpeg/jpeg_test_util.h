@@ -61,6 +61,7 @@ struct LibjpegOptions {
   int quality = 75;
   int hSamp = 2, vSamp = 2;  // luminance sampling; chroma 1x1
   bool grey = false;
+  bool rgb = false;  // stored as RGB (Adobe transform 0)
   bool optimize = false;
   int restartInterval = 0;
   std::string comment;
