@@ -136,6 +136,15 @@ int16_t BaselineDecoder::Run() {
       if (!skipping) {
         DecodeStatus status = DecodeStatus::kStreamError;
         if (decoder.decodeError() == 0) status = DecodeMcu(decoder, blocks);
+        if ((status == DecodeStatus::kNoCode || status == DecodeStatus::kBadRun) && interval > 0 &&
+            RestartMarkerNear(table_, decoder.bitPos())) {
+          // The interval's data ended early: its marker's bytes were read
+          // as code bits.
+          decoder.Sync();
+          table_->decodeError = RK_ERR_RESTART;
+          decoder.Reload();
+          status = DecodeStatus::kStreamError;
+        }
         if (status == DecodeStatus::kOk) {
           TransformMcu(blocks);
           const McuSource mcu{&geo_, blocks, rgb, x0, y0};

@@ -55,6 +55,16 @@ TableBuild BuildAcCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes) {
 }
 
 void BuildDecodeLut(const HuffCodeRec* codes, int count, uint8_t* lut) {
+  // Windows that no code covers get a symbol without a code, so that a
+  // lookup of corrupt data finds "no match" as the code search does,
+  // instead of a symbol left from an earlier table. DC tables use 255 (not
+  // a category); an AC table uses its first symbol without a code, if any.
+  int none = 255;
+  if (count > 16) {
+    none = 0;
+    while (none < count - 1 && codes[none].length != 0) ++none;
+  }
+  std::memset(lut, none, kLutEntries);
   for (int s = 0; s < count; ++s) {
     const uint32_t len = codes[s].length;
     if (len == 0 || len > 16 || codes[s].code >= (1u << len)) continue;

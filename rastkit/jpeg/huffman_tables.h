@@ -35,9 +35,12 @@ enum class TableBuild {
 [[nodiscard]] TableBuild BuildAcCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes);
 
 // For every symbol s < count (ascending) with a length L in 1..16, the
-// 2^(16-L) entries from code << (16-L) upward become s. Entries that no code
-// covers keep what they held; an entry whose code does not fit its length is
-// skipped, so the buffer is never written out of range.
+// 2^(16-L) entries from code << (16-L) upward become s; a code that does not
+// fit its length is skipped, so the buffer is never written out of range.
+// Entries that no code covers hold a symbol that has no code (255 for DC, the
+// first AC symbol of length 0), so looking them up finds no match, exactly as
+// searching the code table does. (Only an AC table that gives all 256 symbols
+// a code yet leaves windows uncovered has no such symbol.)
 void BuildDecodeLut(const HuffCodeRec* codes, int count, uint8_t* lut);
 
 }  // namespace rk

@@ -24,4 +24,14 @@ bool ResyncAtRestart(ModuleTableRec* table) {
   return false;
 }
 
+bool RestartMarkerNear(const ModuleTableRec* table, uint32_t bitPos) {
+  const uint8_t* data = table->streamData;
+  const uint64_t length = table->streamLength;
+  const uint64_t at = bitPos / 8;
+  for (uint64_t j = at > 0 ? at - 1 : 0; j <= at + 3 && j + 1 < length; ++j) {
+    if (data[j] == 0xFF && data[j + 1] >= 0xD0 && data[j + 1] <= 0xD7) return true;
+  }
+  return false;
+}
+
 }  // namespace rk

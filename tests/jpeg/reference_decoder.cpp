@@ -114,6 +114,17 @@ int16_t Decode(ModuleTableRec* t, ImageBlkAttrRec* image) {
           }
         }
       }
+      if ((status == rk::DecodeStatus::kNoCode || status == rk::DecodeStatus::kBadRun) && interval > 0) {
+        // A code cut off by a restart marker: the interval ended early.
+        const uint32_t at = t->bitPos / 8;
+        for (uint32_t j = at > 0 ? at - 1 : 0; j <= at + 3 && j + 1 < t->streamLength; ++j) {
+          if (t->streamData[j] == 0xFF && t->streamData[j + 1] >= 0xD0 && t->streamData[j + 1] <= 0xD7) {
+            t->decodeError = RK_ERR_RESTART;
+            status = rk::DecodeStatus::kStreamError;
+            break;
+          }
+        }
+      }
       if (status != rk::DecodeStatus::kOk) {
         if (status == rk::DecodeStatus::kStreamError && t->decodeError == RK_ERR_RESTART && interval > 0) {
           skipping = true;
