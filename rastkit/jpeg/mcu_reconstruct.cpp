@@ -147,19 +147,26 @@ namespace {
 // Widest MCU: four 8-sample blocks side by side.
 constexpr int kMaxMcuWidth = 32;
 
-// One MCU row of component c, replicated to the MCU width: sample s is block
-// sample (r, s / fx) of the block that covers it. Component 0 of a YCbCr
-// stream gets its level shift here (+128, wrapping like the 16-bit plane).
-inline void BuildRow(const McuGeometry& geo, int c, const int16_t* blocks, int pr, int16_t bias, int16_t* out) {
-  const int fx = geo.reductionX(c);
-  const int fy = geo.reductionY(c);
-  const int bw = geo.blocksWide(c);
-  const int vr = fy == 1 ? pr : pr / fy;  // row within the component's span
-  const int16_t* row = blocks + 64 * ((vr >> 3) * bw) + 8 * (vr & 7);
+// Where one component's samples come from within the MCU's blocks.
+struct ComponentRows {
+  const int16_t* blocks;
+  int fx, fy;  // replication
+  int bw;      // blocks side by side
+  ComponentRows(const McuGeometry& geo, const int16_t* first, int c)
+      : blocks(first), fx(geo.reductionX(c)), fy(geo.reductionY(c)), bw(geo.blocksWide(c)) {}
+};
+
+// One MCU row of a component, replicated to the MCU width: sample s is
+// block sample (r, s / fx) of the block that covers it. Component 0 of a
+// YCbCr stream gets its level shift here (+128, wrapping like the 16-bit
+// plane). vr is the row within the component's span (MCU row / fy).
+inline void BuildRow(const ComponentRows& comp, int vr, int16_t bias, int16_t* out) {
+  const int16_t* row = comp.blocks + 64 * ((vr >> 3) * comp.bw) + 8 * (vr & 7);
+  const int fx = comp.fx;
 #if defined(__SSE2__)
   if (fx <= 2) {
     const __m128i add = _mm_set1_epi16(bias);
-    for (int bi = 0; bi < bw; ++bi, row += 64) {
+    for (int bi = 0; bi < comp.bw; ++bi, row += 64) {
       const __m128i v = _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)), add);
       if (fx == 1) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * bi), v);
@@ -171,7 +178,7 @@ inline void BuildRow(const McuGeometry& geo, int c, const int16_t* blocks, int p
     return;
   }
 #endif
-  for (int bi = 0; bi < bw; ++bi, row += 64) {
+  for (int bi = 0; bi < comp.bw; ++bi, row += 64) {
     int16_t v[8];
     for (int s = 0; s < 8; ++s) v[s] = static_cast<int16_t>(row[s] + bias);
     int16_t* d = out + 8 * fx * bi;
@@ -244,7 +251,15 @@ template <Layout L>
 void WritePixels(uint8_t* out, int64_t ps, const uint32_t* offset, const uint8_t* r, const uint8_t* g,
                  const uint8_t* b, int n) {
   if constexpr (L == Layout::kBgr24) {
-    for (int s = 0; s < n; ++s, out += 3) out[2] = r[s], out[1] = g[s], out[0] = b[s];
+    // One 4-byte store per pixel; its fourth byte is the next pixel's blue,
+    // rewritten at once. The last pixel is stored byte by byte, so nothing
+    // past it (row padding, the next MCU) is touched.
+    int s = 0;
+    for (; s + 1 < n; ++s, out += 3) {
+      const uint32_t w = b[s] | g[s] << 8 | static_cast<uint32_t>(r[s]) << 16;
+      std::memcpy(out, &w, 4);
+    }
+    out[2] = r[s], out[1] = g[s], out[0] = b[s];
   } else if constexpr (L == Layout::kXrgb32) {
     for (int s = 0; s < n; ++s, out += 4) out[1] = r[s], out[2] = g[s], out[3] = b[s];
   } else {
@@ -258,8 +273,10 @@ void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int
   const McuGeometry& geo = *mcu.geo;
   const int n = geo.components;
   const bool rgb = mcu.rgb && n == 3;
-  const int16_t* comp[3] = {mcu.blocks, nullptr, nullptr};
-  for (int c = 1; c < n; ++c) comp[c] = comp[c - 1] + 64 * geo.blocksPerMcu(c - 1);
+  const int16_t* first[3] = {mcu.blocks, nullptr, nullptr};
+  for (int c = 1; c < n; ++c) first[c] = first[c - 1] + 64 * geo.blocksPerMcu(c - 1);
+  const ComponentRows comp[3] = {{geo, first[0], 0}, {geo, first[1], n == 3 ? 1 : 0},
+                                 {geo, first[2], n == 3 ? 2 : 0}};
   alignas(16) int16_t row[3][kMaxMcuWidth];
   alignas(16) uint8_t out[3][kMaxMcuWidth];
   const int64_t ps = target.pixelStride;
@@ -269,7 +286,7 @@ void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int
   bool wraps[3] = {false, false, false};
   if (rgb) {
     for (int c = 0; c < 3; ++c) {
-      for (int i = 0; i < 64 * geo.blocksPerMcu(c); ++i) wraps[c] |= comp[c][i] > 32767 - 128;
+      for (int i = 0; i < 64 * geo.blocksPerMcu(c); ++i) wraps[c] |= first[c][i] > 32767 - 128;
     }
   }
   int built[3] = {-1, -1, -1};
@@ -278,16 +295,16 @@ void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int
     const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
     uint8_t* dest = target.pixels + stored * target.rowStride + mcu.x0 * ps;
     if (n == 1) {
-      BuildRow(geo, 0, comp[0], pr, 128, row[0]);
+      BuildRow(comp[0], pr / comp[0].fy, 128, row[0]);
       Clamp16(row[0], out[0], cols);
       WritePixels<L>(dest, ps, target.offset, out[0], out[0], out[0], cols);
       continue;
     }
     for (int c = 0; c < 3; ++c) {
       // A component sampled at half height gives two MCU rows the same row.
-      const int source = pr / geo.reductionY(c);
+      const int source = comp[c].fy == 1 ? pr : pr / comp[c].fy;
       if (source != built[c]) {
-        BuildRow(geo, c, comp[c], pr, rgb || c == 0 ? 128 : 0, row[c]);
+        BuildRow(comp[c], source, rgb || c == 0 ? 128 : 0, row[c]);
         built[c] = source;
       }
     }
@@ -295,7 +312,7 @@ void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int
       for (int c = 0; c < 3; ++c) {
         if (wraps[c]) {
           alignas(16) int16_t raw[kMaxMcuWidth];
-          BuildRow(geo, c, comp[c], pr, 0, raw);
+          BuildRow(comp[c], pr / comp[c].fy, 0, raw);
           for (int s = 0; s < cols; ++s) out[c][s] = Saturate(raw[s] + 128);
         } else {
           Clamp16(row[c], out[c], cols);
@@ -312,8 +329,10 @@ void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows
   const McuGeometry& geo = *mcu.geo;
   const int n = geo.components;
   const bool rgb = mcu.rgb && n == 3;
-  const int16_t* comp[3] = {mcu.blocks, nullptr, nullptr};
-  for (int c = 1; c < n; ++c) comp[c] = comp[c - 1] + 64 * geo.blocksPerMcu(c - 1);
+  const int16_t* first[3] = {mcu.blocks, nullptr, nullptr};
+  for (int c = 1; c < n; ++c) first[c] = first[c - 1] + 64 * geo.blocksPerMcu(c - 1);
+  const ComponentRows comp[3] = {{geo, first[0], 0}, {geo, first[1], n == 3 ? 1 : 0},
+                                 {geo, first[2], n == 3 ? 2 : 0}};
   const int64_t planeSamples = static_cast<int64_t>(target.width) * target.height;
   alignas(16) int16_t row[kMaxMcuWidth];
   for (int pr = 0; pr < rows; ++pr) {
@@ -322,10 +341,10 @@ void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows
     const int64_t index = stored * target.rowStride + mcu.x0;
     for (int c = 0; c < n; ++c) {
       if (rgb) {
-        BuildRow(geo, c, comp[c], pr, 0, row);
+        BuildRow(comp[c], pr / comp[c].fy, 0, row);
         for (int s = 0; s < cols; ++s) row[s] = static_cast<int16_t>(Clamp255(row[s] + 128));
       } else {
-        BuildRow(geo, c, comp[c], pr, c == 0 ? 128 : 0, row);
+        BuildRow(comp[c], pr / comp[c].fy, c == 0 ? 128 : 0, row);
       }
       std::memcpy(target.pixels + 2 * (c * planeSamples + index), row, sizeof(int16_t) * cols);
     }
