@@ -8,7 +8,8 @@
 //
 // Worked example, bytes 12 FF 00 A5 with bitPos 4: the window of the next 16
 // data bits is 2FFA (4 bits of 12, all of FF, the 00 skipped, 4 bits of A5).
-// Consuming 12 bits lands at bitPos 4 + 12 + 8 = 24, mid-way into A5.
+// Consuming 16 bits lands at bitPos 4 + 16 + 8 = 28, mid-way into A5;
+// consuming 12 ends in front of the 00 and leaves bitPos at 16.
 //
 // Before each Huffman symbol the reader checks, on the byte holding bitPos:
 // the end of the data (-17 when bitPos / 8 >= length), and when the byte

@@ -19,8 +19,10 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
   primary_.fill(Entry{});
   for (unsigned s = 0; s < count_; ++s) {
     const unsigned len = codes[s].length;
-    // A code with bits above its length can never equal a window prefix.
-    if (len == 0 || len > 16 || (codes[s].code >> len) != 0) continue;
+    if (len == 0 || len > 16) continue;
+    // Searching, a code with bits above its length never equals a window
+    // prefix; a lookup buffer's symbol takes the table's length regardless.
+    if (lut_ == nullptr && (codes[s].code >> len) != 0) continue;
     lengths_[s] = static_cast<uint8_t>(len);
     codes_[s] = codes[s].code;
   }
@@ -79,34 +81,6 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
   }
 }
 
-bool HuffLookup::Match(uint32_t window, unsigned* symbol, unsigned* length) const {
-  window &= 0xFFFFu;
-  if (lut_ != nullptr) {
-    const unsigned s = lut_[window];
-    if (s >= count_ || lengths_[s] == 0) return false;
-    *symbol = s;
-    *length = lengths_[s];
-    return true;
-  }
-  const Entry& entry = primary_[window >> (16 - kPrimaryBits)];
-  if (entry.listCount == 0) {
-    if (entry.length == 0) return false;
-    *symbol = entry.symbol;
-    *length = entry.length;
-    return true;
-  }
-  for (unsigned i = 0; i < entry.listCount; ++i) {
-    const unsigned s = list_[entry.listStart + i];
-    const unsigned len = lengths_[s];
-    if (codes_[s] == window >> (16 - len)) {
-      *symbol = s;
-      *length = len;
-      return true;
-    }
-  }
-  return false;
-}
-
 // ---------------------------------------------------------------------------
 // BlockDecoder
 
@@ -122,7 +96,12 @@ void BlockDecoder::Reload() {
   length_ = data_ == nullptr ? 0 : table_->streamLength;
   bitPos_ = table_->bitPos;
   error_ = table_->decodeError;
-  for (unsigned k = 0; k < 64; ++k) zigzag_[k] = static_cast<uint8_t>(table_->zigzag[k] & 63);
+  uint64_t seen = 0;
+  for (unsigned k = 0; k < 64; ++k) {
+    zigzag_[k] = static_cast<uint8_t>(table_->zigzag[k] & 63);
+    seen |= uint64_t{1} << zigzag_[k];
+  }
+  zigzagIsPermutation_ = seen == ~uint64_t{0};
   Restart();
 }
 
@@ -185,7 +164,7 @@ void BlockDecoder::Refill() {
   }
 }
 
-BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+inline BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                         int32_t* value) {
   if (count_ < 32) Refill();
   if (count_ >= 16) {
@@ -238,6 +217,13 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
   *predictor = static_cast<int16_t>(*predictor + value);
   block[zigzag_[0]] = *predictor;
 
+  // Natural positions of the values stored so far (zeros of runs aside).
+  // With the zigzag order a permutation, everything else is zero after the
+  // end of block, so a short list lets one wide clear replace the scattered
+  // zero stores of the tail.
+  std::array<uint8_t, 64> stored;
+  stored[0] = zigzag_[0];
+  unsigned storedCount = 1;
   unsigned k = 1;
   while (k < 64) {
     step = Symbol(ac, true, &symbol, &value);
@@ -245,7 +231,14 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
     if (error_ != 0) return DecodeStatus::kStreamError;
     const unsigned run = symbol >> 4;
     if (symbol == 0) {  // end of block
-      for (; k < 64; ++k) block[zigzag_[k]] = 0;
+      if (zigzagIsPermutation_ && 64 - k > 2 * storedCount) {
+        std::array<int16_t, 64> values;
+        for (unsigned i = 0; i < storedCount; ++i) values[i] = block[stored[i]];
+        std::memset(block, 0, 64 * sizeof(int16_t));
+        for (unsigned i = 0; i < storedCount; ++i) block[stored[i]] = values[i];
+      } else {
+        for (; k < 64; ++k) block[zigzag_[k]] = 0;
+      }
       return DecodeStatus::kOk;
     }
     if (k + run > 63) {
@@ -253,6 +246,7 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
       return DecodeStatus::kBadRun;
     }
     for (unsigned i = 0; i < run; ++i) block[zigzag_[k++]] = 0;
+    stored[storedCount++] = zigzag_[k];
     block[zigzag_[k++]] = static_cast<int16_t>(value);
   }
   return DecodeStatus::kOk;

@@ -54,7 +54,7 @@ class HuffLookup {
   void Build(const HuffCodeRec* codes, unsigned count, const uint8_t* lut);
 
   // Symbol and code length for a 16-bit window; false when nothing matches.
-  bool Match(uint32_t window, unsigned* symbol, unsigned* length) const;
+  [[nodiscard]] bool Match(uint32_t window, unsigned* symbol, unsigned* length) const;
 
  private:
   struct Entry {
@@ -72,6 +72,34 @@ class HuffLookup {
   // with at most one short symbol.
   std::array<uint8_t, 2 * kMaxSymbols> list_{};
 };
+
+inline bool HuffLookup::Match(uint32_t window, unsigned* symbol, unsigned* length) const {
+  window &= 0xFFFFu;
+  if (lut_ != nullptr) {
+    const unsigned s = lut_[window];
+    if (s >= count_ || lengths_[s] == 0) return false;
+    *symbol = s;
+    *length = lengths_[s];
+    return true;
+  }
+  const Entry& entry = primary_[window >> (16 - kPrimaryBits)];
+  if (entry.listCount == 0) {
+    if (entry.length == 0) return false;
+    *symbol = entry.symbol;
+    *length = entry.length;
+    return true;
+  }
+  for (unsigned i = 0; i < entry.listCount; ++i) {
+    const unsigned s = list_[entry.listStart + i];
+    const unsigned len = lengths_[s];
+    if (codes_[s] == window >> (16 - len)) {
+      *symbol = s;
+      *length = len;
+      return true;
+    }
+  }
+  return false;
+}
 
 class BlockDecoder {
  public:
@@ -97,8 +125,10 @@ class BlockDecoder {
  private:
   enum class Step : uint8_t { kOk, kError, kNoCode };
   // One symbol and its value bits: run (AC) and value.
-  Step Symbol(const HuffLookup& lookup, bool ac, unsigned* run, int32_t* value);
-  Step SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* run, int32_t* value);
+  [[gnu::always_inline]] inline Step Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+                                            int32_t* value);
+  [[gnu::noinline]] Step SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+                                    int32_t* value);
   void Refill();
   void Restart();  // empties the register at bitPos_
 
@@ -111,6 +141,7 @@ class BlockDecoder {
   unsigned count_ = 0;   // valid bits in bits_
   uint32_t next_ = 0;    // next byte to load; bitPos_ + count_ == 8 * next_
   std::array<uint8_t, 64> zigzag_{};
+  bool zigzagIsPermutation_ = true;
 };
 
 }  // namespace rk
