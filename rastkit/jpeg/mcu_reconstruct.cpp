@@ -254,11 +254,22 @@ void WritePixels(uint8_t* out, int64_t ps, const uint32_t* offset, const uint8_t
     // One 4-byte store per pixel; its fourth byte is the next pixel's blue,
     // rewritten at once. The last pixel is stored byte by byte, so nothing
     // past it (row padding, the next MCU) is touched.
+    alignas(16) uint32_t words[kMaxMcuWidth];
     int s = 0;
-    for (; s + 1 < n; ++s, out += 3) {
-      const uint32_t w = b[s] | g[s] << 8 | static_cast<uint32_t>(r[s]) << 16;
-      std::memcpy(out, &w, 4);
+#if defined(__SSE2__)
+    // (b, g, r, 0) words, eight at a time; the rows hold kMaxMcuWidth bytes.
+    for (; s < n; s += 8) {
+      const __m128i bg = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + s)),
+                                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(g + s)));
+      const __m128i r0 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r + s)),
+                                           _mm_setzero_si128());
+      _mm_store_si128(reinterpret_cast<__m128i*>(words + s), _mm_unpacklo_epi16(bg, r0));
+      _mm_store_si128(reinterpret_cast<__m128i*>(words + s + 4), _mm_unpackhi_epi16(bg, r0));
     }
+#else
+    for (; s < n; ++s) words[s] = b[s] | g[s] << 8 | static_cast<uint32_t>(r[s]) << 16;
+#endif
+    for (s = 0; s + 1 < n; ++s, out += 3) std::memcpy(out, &words[s], 4);
     out[2] = r[s], out[1] = g[s], out[0] = b[s];
   } else if constexpr (L == Layout::kXrgb32) {
     for (int s = 0; s < n; ++s, out += 4) out[1] = r[s], out[2] = g[s], out[3] = b[s];
@@ -278,7 +289,7 @@ void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int
   const ComponentRows comp[3] = {{geo, first[0], 0}, {geo, first[1], n == 3 ? 1 : 0},
                                  {geo, first[2], n == 3 ? 2 : 0}};
   alignas(16) int16_t row[3][kMaxMcuWidth];
-  alignas(16) uint8_t out[3][kMaxMcuWidth];
+  alignas(16) uint8_t out[3][kMaxMcuWidth] = {};  // whole rows are read eight at a time
   const int64_t ps = target.pixelStride;
   // RGB streams: v + 128 in 16 bits wraps for v near 2^15 where the
   // definition clamps v + 128 computed in 32 bits; a component holding such
