@@ -1,12 +1,13 @@
 // Arbitrary bytes as a JPEG stream: header parsing with and without a
 // module table and with the default-tables request, then baseline decoding
-// without lookup buffers into a bottom-up 24-bit bitmap, with lookup
-// buffers into planar 16-bit output, and through RkDecodeJFIF into 32-bit
-// pixels with a work shop. Pictures above a size cap are not decoded.
+// into a bottom-up 24-bit bitmap without and with lookup buffers (the two
+// must agree exactly), into planar 16-bit output, and through RkDecodeJFIF
+// into 32-bit pixels with a work shop. Pictures above a size cap are not decoded.
 // Output buffers have exactly the size the picture needs, and every output
 // byte is read afterwards.
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "rastkit.h"
@@ -33,7 +34,12 @@ uint32_t Sum(const std::vector<uint8_t>& v) {
 
 volatile uint32_t g_sink;
 
-void DecodeBaseline(ModuleTableRec* table, ImageBlkAttrRec image, bool planar) {
+struct Output {
+  int16_t result;
+  std::vector<uint8_t> pixels;
+};
+
+Output DecodeBaseline(ModuleTableRec* table, ImageBlkAttrRec image, bool planar) {
   const int n = (image.format >> 12) & 3;
   std::vector<uint8_t> pixels;
   if (planar) {
@@ -52,6 +58,7 @@ void DecodeBaseline(ModuleTableRec* table, ImageBlkAttrRec image, bool planar) {
   const int16_t r = RkDecompressImageByJPEG(table, &image, nullptr);
   if (r != RK_OK && r != RK_ERR_FORMAT && r != RK_ERR_UNSUPPORTED) __builtin_trap();
   g_sink = Sum(pixels);
+  return {r, std::move(pixels)};
 }
 
 }  // namespace
@@ -75,11 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (RkDecodeJFIFHeader(t.get(), p, &n, &image) < 0) continue;
     if (image.format & RK_FORMAT_PROGRESSIVE) return 0;
     if (static_cast<uint32_t>(image.width) * image.height > kMaxPixels) return 0;
-    DecodeBaseline(t.get(), image, false);
-    // Lookup buffers are filled when the header installs tables.
+    const Output searched = DecodeBaseline(t.get(), image, false);
+    // Lookup buffers are filled when the header installs tables; they must
+    // give exactly what searching the code tables gives.
     RkSetHuffmanLUTBuffer(t.get(), lut.data());
     image.format = implied ? RK_FORMAT_DEFAULT_HUFFMAN : 0;
     if (RkDecodeJFIFHeader(t.get(), p, &n, &image) < 0) __builtin_trap();
+    const Output looked = DecodeBaseline(t.get(), image, false);
+    if (looked.result != searched.result || looked.pixels != searched.pixels) __builtin_trap();
     DecodeBaseline(t.get(), image, true);
 
     std::vector<uint8_t> shop(64 * 1024, 0xAB);

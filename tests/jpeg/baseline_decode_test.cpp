@@ -389,3 +389,32 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// An AC table that gives every one of the 256 symbols a code (one of 15
+// bits, 255 of 16) and still leaves windows uncovered: a lookup buffer has
+// no spare symbol to mark them, yet must not decode them.
+Bytes AllSymbolsCoded(const Bytes& data) {
+  uint8_t dcBits[16] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  uint8_t acBits[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 255};
+  Bytes values(256);
+  for (int i = 0; i < 256; ++i) values[i] = static_cast<uint8_t>(i);  // 0x00 (EOB) gets the 15-bit code
+  return StreamBuilder().Soi().Dqt(0, 1).Dht(0x00, dcBits, {0}).Dht(0x10, acBits, values)
+      .Sof(0xC0, 8, 8, {{1, 0x11, 0}}).Sos(1).Raw(data).Eoi().bytes();
+}
+
+TEST(LookupBuffers, TableWithoutSpareSymbolDecodesAsTheSearch) {
+  // DC '0', then the 15 zero bits of EOB: a grey block.
+  const Bytes valid = AllSymbolsCoded({0x00, 0x00, 0xFF, 0x00});
+  // DC '0', then the window FFFF that no code covers. Were it looked up as
+  // the 16-bit symbol 0xFF (run 15, size 15), its 15 value bits and an EOB
+  // would follow and the block would decode.
+  const Bytes damaged = AllSymbolsCoded({0x7F, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x01});
+  for (bool lut : {false, true}) {
+    EXPECT_EQ(jpegtest::DecodeToBitmap(valid, lut).result, RK_OK) << lut;
+    EXPECT_EQ(jpegtest::DecodeToBitmap(damaged, lut).result, RK_ERR_FORMAT) << lut;
+  }
+}
+
+}  // namespace
