@@ -418,3 +418,38 @@ TEST(LookupBuffers, TableWithoutSpareSymbolDecodesAsTheSearch) {
 }
 
 }  // namespace
+
+namespace {
+
+// Inputs the fuzz target found, kept in its corpus, with the result each
+// must give with and without lookup buffers.
+struct Regression {
+  const char* file;
+  int16_t result;
+};
+
+class FuzzRegression : public ::testing::TestWithParam<Regression> {};
+
+TEST_P(FuzzRegression, GivesItsResultWithAndWithoutLookupBuffers) {
+  const Bytes stream = rktest::ReadFile(std::string(RK_SOURCE_DIR) + "/fuzz/corpus/jpeg/" + GetParam().file);
+  ASSERT_FALSE(stream.empty());
+  const auto searched = jpegtest::DecodeToBitmap(stream, false);
+  const auto looked = jpegtest::DecodeToBitmap(stream, true);
+  EXPECT_EQ(searched.result, GetParam().result);
+  EXPECT_EQ(looked.result, GetParam().result);
+  EXPECT_EQ(searched.rgb.px, looked.rgb.px);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, FuzzRegression,
+    ::testing::Values(
+        // DHT for DC only, so the AC tables are the module table's defaults:
+        // their lookup buffers were never filled and decoded everything as
+        // end of block, where searching the tables ran out of data (-1).
+        Regression{"regress_ac_lut_not_built.jpg", RK_ERR_FORMAT}),
+    [](const auto& info) {
+      std::string name = info.param.file;
+      return name.substr(0, name.find('.'));
+    });
+
+}  // namespace
