@@ -17,6 +17,7 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
   lengths_.fill(0);
   codes_.fill(0);
   primary_.fill(Entry{});
+  short_.fill(Short{});
   for (unsigned s = 0; s < count_; ++s) {
     const unsigned len = codes[s].length;
     if (len == 0 || len > 16) continue;
@@ -78,6 +79,19 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
     if (entry.listCount > 0 && firstShort[e] != kNone) {
       list_[entry.listStart + entry.listCount++] = static_cast<uint8_t>(firstShort[e]);
     }
+  }
+  // Worked example, AC luminance: symbol 0x01 has code 00 and one value
+  // bit, so every e = 001x xxxx xx gives {0x01, 3 bits, value +1} and
+  // 000x xxxx xx gives value -1.
+  for (unsigned e = 0; e < kSize; ++e) {
+    const Entry& entry = primary_[e];
+    if (entry.listCount > 0 || entry.length == 0) continue;
+    const unsigned size = entry.symbol & 15u;
+    const unsigned bits = entry.length + size;
+    if (bits > kPrimaryBits) continue;
+    const uint32_t valueBits = (e >> (kPrimaryBits - bits)) & ((1u << size) - 1);
+    short_[e] = Short{entry.symbol, static_cast<uint8_t>(bits),
+                      static_cast<int16_t>(ExtendValue(valueBits, size))};
   }
 }
 
@@ -168,10 +182,23 @@ inline BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac
                                         int32_t* value) {
   if (count_ < 32) Refill();
   if (count_ >= 16) {
+    // A DC category is the symbol itself; lookups built for DC tables have
+    // symbols below 16, where that equals symbol & 15.
+    const HuffLookup::Short& hit = lookup.ShortCode(static_cast<uint32_t>(bits_ >> 48));
+    if (hit.bits != 0 && (ac || hit.symbol < 16)) {
+      *symbol = hit.symbol;
+      *value = hit.value;
+      bits_ <<= hit.bits;
+      count_ -= hit.bits;
+      bitPos_ += hit.bits;
+      return Step::kOk;
+    }
     unsigned s = 0, len = 0;
     // The window lies in plain bytes, where the byte checks cannot fire:
     // a miss here is a miss of the plain decoder with nothing consumed.
-    if (!lookup.Match(static_cast<uint32_t>(bits_ >> 48), &s, &len)) return Step::kNoCode;
+    if (!lookup.Match(static_cast<uint32_t>(bits_ >> 48), &s, &len) || (!ac && s >= 16)) {
+      return Step::kNoCode;
+    }
     const unsigned size = ac ? (s & 15) : s;
     const unsigned used = len + size;
     if (used <= count_) {
@@ -194,7 +221,7 @@ BlockDecoder::Step BlockDecoder::SlowSymbol(const HuffLookup& lookup, bool ac, u
   unsigned s = 0, len = 0;
   if (!reader.BeginSymbol()) {
     step = Step::kError;
-  } else if (!lookup.Match(reader.Window(), &s, &len)) {
+  } else if (!lookup.Match(reader.Window(), &s, &len) || (!ac && s >= 16)) {
     step = Step::kNoCode;
   } else {
     reader.Advance(len);

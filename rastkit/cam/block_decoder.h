@@ -49,12 +49,26 @@ class HuffLookup {
     Build(codes, count, lut);
   }
   // codes has count entries (16 for DC, 256 for AC; at most 256). lut may be
-  // null. The lookup copies what it needs: later changes to codes or lut do
-  // not reach it. A null codes table gives a lookup that matches nothing.
+  // null. The code table is copied (later changes do not reach the lookup);
+  // a lookup buffer is read in place and must outlive the lookup unchanged.
+  // A null codes table gives a lookup that matches nothing. About 12 KB.
   void Build(const HuffCodeRec* codes, unsigned count, const uint8_t* lut);
 
   // Symbol and code length for a 16-bit window; false when nothing matches.
   [[nodiscard]] bool Match(uint32_t window, unsigned* symbol, unsigned* length) const;
+
+  // Code and value bits decoded at once: for windows whose first
+  // kPrimaryBits bits hold a whole short code and all of its value bits
+  // (size = symbol & 15), `bits` is their count and `value` the extended
+  // value; bits 0 otherwise (and always with a lookup buffer).
+  struct Short {
+    uint8_t symbol;
+    uint8_t bits;
+    int16_t value;
+  };
+  [[nodiscard]] const Short& ShortCode(uint32_t window) const {
+    return short_[(window & 0xFFFFu) >> (16 - kPrimaryBits)];
+  }
 
  private:
   struct Entry {
@@ -68,6 +82,7 @@ class HuffLookup {
   std::array<uint8_t, kMaxSymbols> lengths_{};  // 0 also for lengths above 16
   std::array<uint16_t, kMaxSymbols> codes_{};
   std::array<Entry, 1u << kPrimaryBits> primary_{};
+  std::array<Short, 1u << kPrimaryBits> short_{};
   // Each symbol longer than kPrimaryBits sits in one list, and each list ends
   // with at most one short symbol.
   std::array<uint8_t, 2 * kMaxSymbols> list_{};

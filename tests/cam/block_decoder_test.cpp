@@ -76,6 +76,17 @@ void ExpectLookupMatchesSearch(const Codes& codes, const uint8_t* lut, const std
       ADD_FAILURE() << what << " window " << std::hex << w << std::dec << ": search " << m1 << "/" << s1
                     << "/" << l1 << ", lookup " << m2 << "/" << s2 << "/" << l2;
     }
+    // A short-code entry is the same symbol with its value bits read.
+    const HuffLookup::Short& hit = lookup.ShortCode(w);
+    if (hit.bits != 0) {
+      const unsigned size = s1 & 15;
+      const int32_t value = size == 0 ? 0 : rk::ExtendValue((w >> (16 - l1 - size)) & ((1u << size) - 1), size);
+      if (!m1 || lut != nullptr || hit.symbol != s1 || hit.bits != l1 + size || hit.value != value) {
+        ++mismatches;
+        ADD_FAILURE() << what << " window " << std::hex << w << std::dec << ": short code " << unsigned{hit.symbol}
+                      << "/" << unsigned{hit.bits} << "/" << hit.value;
+      }
+    }
   }
 }
 
