@@ -18,6 +18,10 @@
 
 #include "cam/kernels.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace rk {
 
 namespace {
@@ -82,6 +86,118 @@ inline bool RowAcZero(const int16_t* row) {
 
 }  // namespace
 
+#if defined(__SSE2__)
+namespace {
+
+// The 8-point routine on eight lanes at once (x[i] holds input i of eight
+// rows or columns), in 16-bit lanes. Every output is stored wrapped to 16
+// bits and, apart from R, the routine only adds and subtracts, so those
+// sums may wrap along the way: their low 16 bits come out the same. The
+// exceptions are worked out exactly:
+//  - M(a, k) = (a * k + 2^15) >> 16 lies in -16384..16384, so it is exact
+//    in 16 bits: the high half of the product plus the top bit of the low
+//    half (the rounding carry).
+//  - R(a) = (a * r + 2^14) >> 15 needs the whole argument a = p + u - q - w
+//    (up to 2^17). Split a = 2^15 * hi + lo with lo = a & 0x7FFF: then
+//    R(a) = hi * r + ((lo * r + 2^14) >> 15) exactly, and only its low 16
+//    bits are used. lo comes from the wrapped 16-bit sum; hi = a >> 15 from
+//    the sum in 32 bits (pmaddwd with (1, -1) widens and subtracts at once).
+struct SimdConstants {
+  __m128i r, c4, c1, c2, c3, s1, s2, s3;
+  explicit SimdConstants(const int16_t* k)
+      : r(_mm_set1_epi16(k[0])), c4(_mm_set1_epi16(k[1])), c1(_mm_set1_epi16(k[2])),
+        c2(_mm_set1_epi16(k[3])), c3(_mm_set1_epi16(k[4])), s1(_mm_set1_epi16(k[5])),
+        s2(_mm_set1_epi16(k[6])), s3(_mm_set1_epi16(k[7])) {}
+};
+
+inline __m128i MulRound16(__m128i a, __m128i k) {
+  return _mm_add_epi16(_mm_mulhi_epi16(a, k), _mm_srli_epi16(_mm_mullo_epi16(a, k), 15));
+}
+
+// x - y of int16 pairs, as two vectors of four int32.
+inline void Difference32(__m128i x, __m128i y, __m128i* lo, __m128i* hi) {
+  const __m128i plusMinus = _mm_set1_epi32(0xFFFF0001);  // (1, -1)
+  *lo = _mm_madd_epi16(_mm_unpacklo_epi16(x, y), plusMinus);
+  *hi = _mm_madd_epi16(_mm_unpackhi_epi16(x, y), plusMinus);
+}
+
+// Low 16 bits of R(a), given a wrapped to 16 bits and a >> 15 (as 16-bit).
+inline __m128i RoundR16(__m128i a16, __m128i hi16, __m128i r) {
+  const __m128i lo = _mm_and_si128(a16, _mm_set1_epi16(0x7FFF));
+  // (lo * r + 2^14) >> 15 from the 32-bit product H * 2^16 + L (L unsigned):
+  // 2H + floor((L + 2^14) / 2^15) = 2H + ((L >> 14) + 1) >> 1.
+  const __m128i h = _mm_mulhi_epi16(lo, r);
+  const __m128i l = _mm_srli_epi16(_mm_mullo_epi16(lo, r), 14);
+  const __m128i low = _mm_add_epi16(_mm_add_epi16(h, h),
+                                    _mm_srli_epi16(_mm_add_epi16(l, _mm_set1_epi16(1)), 1));
+  return _mm_add_epi16(_mm_mullo_epi16(hi16, r), low);
+}
+
+inline void Transform8x8(__m128i* x, const SimdConstants& k) {
+  const __m128i m1c1 = MulRound16(x[1], k.c1), m7s1 = MulRound16(x[7], k.s1);
+  const __m128i m3c3 = MulRound16(x[3], k.c3), m5s3 = MulRound16(x[5], k.s3);
+  const __m128i m1s1 = MulRound16(x[1], k.s1), m7c1 = MulRound16(x[7], k.c1);
+  const __m128i m5c3 = MulRound16(x[5], k.c3), m3s3 = MulRound16(x[3], k.s3);
+  const __m128i p = _mm_add_epi16(m1c1, m7s1);  // int16, as the routine keeps it
+  const __m128i q = _mm_add_epi16(m3c3, m5s3);
+  const __m128i u = _mm_sub_epi16(m1s1, m7c1);   // wrapped
+  const __m128i w = _mm_sub_epi16(m5c3, m3s3);   // wrapped
+
+  // a = (p - q) + u - w and b = (p - q) - u + w in 32 bits, for a >> 15.
+  __m128i dLo, dHi, uLo, uHi, wLo, wHi;
+  Difference32(p, q, &dLo, &dHi);
+  Difference32(m1s1, m7c1, &uLo, &uHi);
+  Difference32(m5c3, m3s3, &wLo, &wHi);
+  const __m128i uwLo = _mm_sub_epi32(uLo, wLo), uwHi = _mm_sub_epi32(uHi, wHi);
+  const __m128i aHi16 = _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(dLo, uwLo), 15),
+                                        _mm_srai_epi32(_mm_add_epi32(dHi, uwHi), 15));
+  const __m128i bHi16 = _mm_packs_epi32(_mm_srai_epi32(_mm_sub_epi32(dLo, uwLo), 15),
+                                        _mm_srai_epi32(_mm_sub_epi32(dHi, uwHi), 15));
+  const __m128i d16 = _mm_sub_epi16(p, q);
+  const __m128i uw16 = _mm_sub_epi16(u, w);
+  const __m128i a = RoundR16(_mm_add_epi16(d16, uw16), aHi16, k.r);
+  const __m128i b = RoundR16(_mm_sub_epi16(d16, uw16), bHi16, k.r);
+
+  const __m128i e = _mm_add_epi16(MulRound16(x[2], k.c2), MulRound16(x[6], k.s2));
+  const __m128i f = _mm_sub_epi16(MulRound16(x[2], k.s2), MulRound16(x[6], k.c2));
+  const __m128i m0 = MulRound16(x[0], k.c4);
+  const __m128i m4 = MulRound16(x[4], k.c4);
+  const __m128i g = _mm_add_epi16(m0, m4);
+  const __m128i h = _mm_sub_epi16(m0, m4);
+  const __m128i gg = _mm_add_epi16(g, e);
+  const __m128i hh = _mm_add_epi16(h, f);
+  const __m128i pq = _mm_add_epi16(p, q);
+  const __m128i uw = _mm_add_epi16(u, w);
+
+  x[0] = _mm_add_epi16(gg, pq);
+  x[1] = _mm_add_epi16(hh, a);
+  x[2] = _mm_sub_epi16(_mm_add_epi16(h, b), f);
+  x[3] = _mm_sub_epi16(_mm_add_epi16(g, uw), e);
+  x[4] = _mm_sub_epi16(_mm_sub_epi16(g, uw), e);
+  x[5] = _mm_sub_epi16(_mm_sub_epi16(h, b), f);
+  x[6] = _mm_sub_epi16(hh, a);
+  x[7] = _mm_sub_epi16(gg, pq);
+}
+
+// 8x8 transpose of 16-bit lanes in place.
+inline void Transpose8x8(__m128i* v) {
+  const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]), a1 = _mm_unpackhi_epi16(v[0], v[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]), a5 = _mm_unpackhi_epi16(v[4], v[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]), a7 = _mm_unpackhi_epi16(v[6], v[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+  v[0] = _mm_unpacklo_epi64(b0, b4), v[1] = _mm_unpackhi_epi64(b0, b4);
+  v[2] = _mm_unpacklo_epi64(b1, b5), v[3] = _mm_unpackhi_epi64(b1, b5);
+  v[4] = _mm_unpacklo_epi64(b2, b6), v[5] = _mm_unpackhi_epi64(b2, b6);
+  v[6] = _mm_unpacklo_epi64(b3, b7), v[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+}  // namespace
+#endif
+
 // With x1..x7 zero every intermediate but g = h = M(x0, c4) is 0 (M(0, k) =
 // 2^15 >> 16 = 0, R(0) = 0), so all eight outputs equal M(x0, c4). Rows
 // and columns of that shape are filled directly; a block whose only
@@ -89,6 +205,32 @@ inline bool RowAcZero(const int16_t* row) {
 void InverseTransformBlock(const ModuleTableRec* table, int16_t* block) {
   static_assert(std::endian::native == std::endian::little, "RowAcZero assumes little-endian");
   const Constants k(table->idctConst);
+#if defined(__SSE2__)
+  // Eight rows side by side: a transpose puts element i of every row in
+  // x[i], the routine runs once per pass, and a second transpose turns the
+  // row results into rows of columns for the column pass.
+  {
+    __m128i x[8];
+    for (int i = 0; i < 8; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+    __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(x[1], x[2]), _mm_or_si128(x[3], x[4])),
+                               _mm_or_si128(_mm_or_si128(x[5], x[6]), x[7]));
+    any = _mm_or_si128(any, _mm_srli_si128(x[0], 2));  // row 0 without its DC
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF) {
+      // DC only: M(x0, c4) across row 0, then M of that down every column.
+      const auto dc = static_cast<int16_t>(M(M(block[0], k.c4), k.c4));
+      const __m128i v = _mm_set1_epi16(dc);
+      for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), v);
+      return;
+    }
+    const SimdConstants kv(table->idctConst);
+    Transpose8x8(x);
+    Transform8x8(x, kv);
+    Transpose8x8(x);
+    Transform8x8(x, kv);
+    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), x[i]);
+    return;
+  }
+#endif
 
   bool rowsAcZero = true;  // every row but the first is zero after the row pass
   for (int row = 0; row < 8; ++row) {

@@ -311,6 +311,26 @@ TEST_F(InverseTransform, FastMatchesPlainBitForBit) {
   }
 }
 
+TEST_F(InverseTransform, FastMatchesPlainWithAnyConstants) {
+  // The eight-lane transform splits the products and the R rounding into
+  // 16-bit pieces; constants at the int16 limits (and negative ones) push
+  // every intermediate to its edge, where a wrong split shows.
+  std::mt19937 rng(91);
+  const int16_t edges[] = {32767, -32768, -1, 1, 0, 16384, -16384};
+  for (int set = 0; set < 400; ++set) {
+    for (int i = 0; i < 8; ++i) {
+      table->idctConst[i] = set % 2 ? edges[rng() % 7] : static_cast<int16_t>(rng());
+    }
+    for (int n = 0; n < 100; ++n) {
+      Block b{};
+      for (auto& v : b) {
+        v = n % 2 ? static_cast<int16_t>(rng() % 2 ? 32767 : -32768) : static_cast<int16_t>(rng());
+      }
+      ASSERT_EQ(Fast(b), Plain(b)) << "constant set " << set << ", block " << n;
+    }
+  }
+}
+
 TEST_F(InverseTransform, SixteenBitWrapIsKept) {
   // DC 32767 alone: rows give M(32767, 23170) = 11585, columns
   // M(11585, 23170) = 4096. With -32768 in every position the first pass
