@@ -12,8 +12,51 @@ namespace rk {
 // HuffLookup
 
 void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* lut) {
+  BuildSearch(codes, count);
+  if (count_ == 0 || lut == nullptr) return;
+
+  // The buffer decides every window: symbol lut[w], with the table's length
+  // for it whatever its code. Where it agrees with the code search on all
+  // 65536 windows (as a buffer built from this table does), the compact
+  // lookup gives the same symbols and lengths and stays in use, short codes
+  // included; otherwise the buffer is read per symbol.
+  std::array<uint8_t, kMaxSymbols> lutLengths{};
+  for (unsigned s = 0; s < count_; ++s) {
+    const unsigned len = codes[s].length;
+    lutLengths[s] = static_cast<uint8_t>(len > 16 ? 0 : len);
+  }
+  auto agrees = [&]() {
+    constexpr unsigned kSpan = 1u << (16 - kPrimaryBits);  // windows per entry
+    for (unsigned e = 0; e < (1u << kPrimaryBits); ++e) {
+      const Entry& entry = primary_[e];
+      const uint8_t* slice = lut + e * kSpan;
+      if (entry.listCount == 0 && entry.length != 0) {
+        // Every window of the entry is the entry's symbol.
+        if (lutLengths[entry.symbol] != entry.length) return false;
+        for (unsigned i = 0; i < kSpan; ++i) {
+          if (slice[i] != entry.symbol) return false;
+        }
+        continue;
+      }
+      for (unsigned i = 0; i < kSpan; ++i) {
+        const unsigned s = slice[i];
+        const bool bufferHit = s < count_ && lutLengths[s] != 0;
+        unsigned symbol = 0, length = 0;
+        const bool searchHit = Match(e * kSpan + i, &symbol, &length);
+        if (bufferHit != searchHit || (bufferHit && (s != symbol || lutLengths[s] != length))) return false;
+      }
+    }
+    return true;
+  };
+  if (agrees()) return;
+  lut_ = lut;
+  lengths_ = lutLengths;
+  short_.fill(Short{});
+}
+
+void HuffLookup::BuildSearch(const HuffCodeRec* codes, unsigned count) {
   count_ = codes == nullptr ? 0 : std::min(count, kMaxSymbols);
-  lut_ = count_ == 0 ? nullptr : lut;
+  lut_ = nullptr;
   lengths_.fill(0);
   codes_.fill(0);
   primary_.fill(Entry{});
@@ -22,12 +65,12 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
     const unsigned len = codes[s].length;
     if (len == 0 || len > 16) continue;
     // Searching, a code with bits above its length never equals a window
-    // prefix; a lookup buffer's symbol takes the table's length regardless.
-    if (lut_ == nullptr && (codes[s].code >> len) != 0) continue;
+    // prefix.
+    if ((codes[s].code >> len) != 0) continue;
     lengths_[s] = static_cast<uint8_t>(len);
     codes_[s] = codes[s].code;
   }
-  if (count_ == 0 || lut_ != nullptr) return;
+  if (count_ == 0) return;
 
   // firstShort[e]: the first symbol (in symbol order) with a code of at most
   // kPrimaryBits bits that is a prefix of e. Painting from the last symbol

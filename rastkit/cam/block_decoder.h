@@ -31,8 +31,12 @@ namespace rk {
 // Symbol lookup for one code table, giving exactly the symbol and length
 // that MatchSymbol gives for every 16-bit window.
 //
-// With a 65536-byte lookup buffer it reads the buffer and takes the length
-// from a copy of the table's lengths. Without one it uses a table indexed by
+// With a 65536-byte lookup buffer the symbol of a window is the buffer's
+// entry and its length the table's length for that symbol. Build checks the
+// buffer against the code search once, window by window; when they agree
+// (a buffer built from the same table) the compact lookup below serves, as
+// it gives the same answers, and otherwise the buffer is read per symbol.
+// Without a buffer it uses a table indexed by
 // the window's first kPrimaryBits bits: an entry holds the symbol directly
 // when the first symbol (in symbol order) that can match such windows has a
 // code of at most kPrimaryBits bits; otherwise it names a short list of
@@ -60,7 +64,8 @@ class HuffLookup {
   // Code and value bits decoded at once: for windows whose first
   // kPrimaryBits bits hold a whole short code and all of its value bits
   // (size = symbol & 15), `bits` is their count and `value` the extended
-  // value; bits 0 otherwise (and always with a lookup buffer).
+  // value; bits 0 otherwise (and always when a lookup buffer that differs
+  // from the code search is in use).
   struct Short {
     uint8_t symbol;
     uint8_t bits;
@@ -77,6 +82,9 @@ class HuffLookup {
     uint8_t symbol;      // direct hit when length > 0
     uint8_t length;
   };
+  // The compact lookup from the code table alone (lut_ null).
+  void BuildSearch(const HuffCodeRec* codes, unsigned count);
+
   const uint8_t* lut_ = nullptr;
   unsigned count_ = 0;
   std::array<uint8_t, kMaxSymbols> lengths_{};  // 0 also for lengths above 16
