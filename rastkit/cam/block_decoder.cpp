@@ -223,7 +223,27 @@ void BlockDecoder::Refill() {
 
 inline BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                         int32_t* value) {
-  if (count_ < 32) Refill();
+  if (count_ < 32) {
+    // Usual case inline: eight bytes ahead, none of them 0xFF. The whole
+    // word is ORed in at the register's end; only its whole bytes that fit
+    // are counted, and the bits past them are the stream's next bits, so a
+    // later refill ORs the same values over them.
+    uint64_t word;
+    if (next_ < length_ && length_ - next_ >= 8) {
+      std::memcpy(&word, data_ + next_, 8);
+      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+      if (ZeroBytes(~word) == 0) {
+        bits_ |= word >> count_;
+        const unsigned take = (63 - count_) >> 3;
+        next_ += take;
+        count_ += 8 * take;
+      } else {
+        Refill();
+      }
+    } else {
+      Refill();
+    }
+  }
   if (count_ >= 16) {
     // A DC category is the symbol itself; lookups built for DC tables have
     // symbols below 16, where that equals symbol & 15.
@@ -275,6 +295,32 @@ BlockDecoder::Step BlockDecoder::SlowSymbol(const HuffLookup& lookup, bool ac, u
   error_ = reader.error();
   Restart();
   return step;
+}
+
+DecodeStatus BlockDecoder::DecodeCleared(int16_t* block, const HuffLookup& dc, const HuffLookup& ac,
+                                         int16_t* predictor) {
+  // A repeated position in a damaged zigzag order can have a run's zero
+  // overwrite an earlier value: only the full decoder writes those zeros.
+  if (!zigzagIsPermutation_) return Decode(block, dc, ac, predictor);
+  unsigned symbol = 0;
+  int32_t value = 0;
+  Step step = Symbol(dc, false, &symbol, &value);
+  if (step == Step::kNoCode) return DecodeStatus::kNoCode;
+  if (error_ != 0) return DecodeStatus::kStreamError;
+  *predictor = static_cast<int16_t>(*predictor + value);
+  block[zigzag_[0]] = *predictor;
+  // Every position is zero already and each is visited once, so runs, the
+  // end of block and a run past 63 leave nothing to write.
+  for (unsigned k = 1; k < 64;) {
+    step = Symbol(ac, true, &symbol, &value);
+    if (step == Step::kNoCode) return DecodeStatus::kNoCode;
+    if (error_ != 0) return DecodeStatus::kStreamError;
+    if (symbol == 0) return DecodeStatus::kOk;  // end of block
+    k += symbol >> 4;
+    if (k > 63) return DecodeStatus::kBadRun;
+    block[zigzag_[k++]] = static_cast<int16_t>(value);
+  }
+  return DecodeStatus::kOk;
 }
 
 DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const HuffLookup& ac,

@@ -135,6 +135,12 @@ class BlockDecoder {
   DecodeStatus Decode(int16_t* block, const HuffLookup& dc, const HuffLookup& ac,
                       int16_t* predictor);
 
+  // Decode for a block that is all zero on entry, with the same result:
+  // the zeros of runs, of the end of block and of a run past coefficient 63
+  // are already there and are not written again.
+  DecodeStatus DecodeCleared(int16_t* block, const HuffLookup& dc, const HuffLookup& ac,
+                             int16_t* predictor);
+
   // Writes bitPos and decodeError back into the table.
   void Sync() const;
   // Drops the register and re-reads streamData, streamLength, bitPos and

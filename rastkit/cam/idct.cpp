@@ -202,36 +202,66 @@ inline void Transpose8x8(__m128i* v) {
 // 2^15 >> 16 = 0, R(0) = 0), so all eight outputs equal M(x0, c4). Rows
 // and columns of that shape are filled directly; a block whose only
 // non-zero value is the DC takes the shortcut in both passes.
+#if defined(__SSE2__)
+namespace {
+// Eight rows side by side: a transpose puts element i of every row in x[i],
+// the routine runs once per pass, and a second transpose turns the row
+// results into rows of columns for the column pass. With quant, the rows
+// are dequantised as they are loaded: the low 16 bits of the product are
+// (v * q) mod 2^16 whether q is read as signed or unsigned.
+void TransformSimd(const ModuleTableRec* table, int16_t* block, const uint16_t* quant) {
+  __m128i x[8];
+  for (int i = 0; i < 8; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+  if (quant != nullptr) {
+    for (int i = 0; i < 8; ++i) {
+      x[i] = _mm_mullo_epi16(x[i], _mm_loadu_si128(reinterpret_cast<const __m128i*>(quant + 8 * i)));
+    }
+  }
+  __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(x[1], x[2]), _mm_or_si128(x[3], x[4])),
+                             _mm_or_si128(_mm_or_si128(x[5], x[6]), x[7]));
+  any = _mm_or_si128(any, _mm_srli_si128(x[0], 2));  // row 0 without its DC
+  if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF) {
+    // DC only: M(x0, c4) across row 0, then M of that down every column.
+    const int32_t c4 = table->idctConst[1];
+    const auto dc = static_cast<int16_t>(M(M(static_cast<int16_t>(_mm_cvtsi128_si32(x[0])), c4), c4));
+    const __m128i v = _mm_set1_epi16(dc);
+    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), v);
+    return;
+  }
+  const SimdConstants kv(table->idctConst);
+  Transpose8x8(x);
+  Transform8x8(x, kv);
+  Transpose8x8(x);
+  Transform8x8(x, kv);
+  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), x[i]);
+}
+}  // namespace
+#endif
+
+void DequantizeTransformBlock(const ModuleTableRec* table, int16_t* block, const uint16_t* quant) {
+#if defined(__SSE2__)
+  TransformSimd(table, block, quant);
+#else
+  DequantizeBlock(block, quant);
+  InverseTransformBlock(table, block);
+#endif
+}
+
+void InverseTransformBlock(const ModuleTableRec* table, int16_t* block) {
+#if defined(__SSE2__)
+  TransformSimd(table, block, nullptr);
+#else
+  scalar::InverseTransformBlock(table, block);
+#endif
+}
+
+namespace scalar {
+
+// Without SIMD: row by row and column by column, skipping the arithmetic
+// of zero and DC-only rows and columns.
 void InverseTransformBlock(const ModuleTableRec* table, int16_t* block) {
   static_assert(std::endian::native == std::endian::little, "RowAcZero assumes little-endian");
   const Constants k(table->idctConst);
-#if defined(__SSE2__)
-  // Eight rows side by side: a transpose puts element i of every row in
-  // x[i], the routine runs once per pass, and a second transpose turns the
-  // row results into rows of columns for the column pass.
-  {
-    __m128i x[8];
-    for (int i = 0; i < 8; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
-    __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(x[1], x[2]), _mm_or_si128(x[3], x[4])),
-                               _mm_or_si128(_mm_or_si128(x[5], x[6]), x[7]));
-    any = _mm_or_si128(any, _mm_srli_si128(x[0], 2));  // row 0 without its DC
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF) {
-      // DC only: M(x0, c4) across row 0, then M of that down every column.
-      const auto dc = static_cast<int16_t>(M(M(block[0], k.c4), k.c4));
-      const __m128i v = _mm_set1_epi16(dc);
-      for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), v);
-      return;
-    }
-    const SimdConstants kv(table->idctConst);
-    Transpose8x8(x);
-    Transform8x8(x, kv);
-    Transpose8x8(x);
-    Transform8x8(x, kv);
-    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), x[i]);
-    return;
-  }
-#endif
-
   bool rowsAcZero = true;  // every row but the first is zero after the row pass
   for (int row = 0; row < 8; ++row) {
     int16_t* v = block + 8 * row;
@@ -267,6 +297,8 @@ void InverseTransformBlock(const ModuleTableRec* table, int16_t* block) {
     }
   }
 }
+
+}  // namespace scalar
 
 namespace reference {
 

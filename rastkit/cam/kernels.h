@@ -49,9 +49,19 @@ void DequantizeBlock(int16_t* block, const uint16_t* quant);
 
 // In-place 8x8 inverse DCT (rows, then columns) with table->idctConst, no
 // level shift. Each pass writes its outputs back as wrapped signed 16-bit
-// values. Skips the arithmetic for all-zero rows, DC-only rows/columns and
-// DC-only blocks; bit-exact with reference::InverseTransformBlock.
+// values. Eight rows or columns at a time with SSE2, a shortcut for DC-only
+// blocks; bit-exact with reference::InverseTransformBlock.
 void InverseTransformBlock(const ModuleTableRec* table, int16_t* block);
+
+// DequantizeBlock then InverseTransformBlock, in one pass over the block
+// where SIMD allows (the products are taken as the rows are loaded).
+void DequantizeTransformBlock(const ModuleTableRec* table, int16_t* block, const uint16_t* quant);
+
+// The scalar transform (used where SSE2 is missing), kept testable beside
+// the SIMD one.
+namespace scalar {
+void InverseTransformBlock(const ModuleTableRec* table, int16_t* block);
+}  // namespace scalar
 
 // In place: (Y, Cb, Cr) with Y in 0..255 and Cb, Cr centred on 0 become
 // (R, G, B) clamped to 0..255.

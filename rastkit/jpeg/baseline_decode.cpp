@@ -50,10 +50,12 @@ class BaselineDecoder {
 };
 
 DecodeStatus BaselineDecoder::DecodeMcu(BlockDecoder& decoder, int16_t* blocks) {
+  // Cleared blocks: the decoder then writes only the coded coefficients.
+  std::memset(blocks, 0, sizeof(int16_t) * 64 * static_cast<size_t>(geo_.totalBlocks()));
   for (int c = 0; c < geo_.components; ++c) {
     const int t = c == 0 ? 0 : 1;
     for (int b = 0; b < geo_.blocksPerMcu(c); ++b, blocks += 64) {
-      const DecodeStatus s = decoder.Decode(blocks, dc_[t], ac_[t], &table_->dcPredictor[c]);
+      const DecodeStatus s = decoder.DecodeCleared(blocks, dc_[t], ac_[t], &table_->dcPredictor[c]);
       if (s != DecodeStatus::kOk) return s;
     }
   }
@@ -64,8 +66,7 @@ void BaselineDecoder::TransformMcu(int16_t* blocks) const {
   for (int c = 0; c < geo_.components; ++c) {
     const uint16_t* quant = table_->quantTable[c];
     for (int b = 0; b < geo_.blocksPerMcu(c); ++b, blocks += 64) {
-      DequantizeBlock(blocks, quant);
-      InverseTransformBlock(table_, blocks);
+      DequantizeTransformBlock(table_, blocks, quant);
     }
   }
 }

@@ -61,13 +61,34 @@ TEST(Dequantize, FastMatchesPlain) {
 class InverseTransform : public testing::Test {
  protected:
   ModuleTable table;
-  Block Fast(Block b) {
-    rk::InverseTransformBlock(table.get(), b.data());
-    return b;
-  }
   Block Plain(Block b) {
     rk::reference::InverseTransformBlock(table.get(), b.data());
     return b;
+  }
+  // The fast result, after checking that the other fast forms agree with
+  // it: the scalar transform and the one fused with dequantisation (by a
+  // table of ones, and by a real table against the two steps).
+  Block Fast(Block b) {
+    Block simd = b, scalar = b, fused = b;
+    rk::InverseTransformBlock(table.get(), simd.data());
+    rk::scalar::InverseTransformBlock(table.get(), scalar.data());
+    EXPECT_EQ(scalar, simd);
+    const std::array<uint16_t, 64> ones = Ones();
+    rk::DequantizeTransformBlock(table.get(), fused.data(), ones.data());
+    EXPECT_EQ(fused, simd);
+    Block twoSteps = b;
+    fused = b;
+    const uint16_t* quant = table->quantTable[0];
+    rk::reference::DequantizeBlock(twoSteps.data(), quant);
+    rk::reference::InverseTransformBlock(table.get(), twoSteps.data());
+    rk::DequantizeTransformBlock(table.get(), fused.data(), quant);
+    EXPECT_EQ(fused, twoSteps);
+    return simd;
+  }
+  static std::array<uint16_t, 64> Ones() {
+    std::array<uint16_t, 64> q;
+    q.fill(1);
+    return q;
   }
 };
 
