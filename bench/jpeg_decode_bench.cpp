@@ -6,13 +6,21 @@
 //
 //   jpeg_decode_bench [width height]
 //
+// Ratios are speed ratios, ours / peer (above 1: ours is faster).
+//
 // libjpeg-turbo reads JSIMD_FORCENONE once per process, so its run without
 // SIMD happens in a child process (this program with --peer and the
 // variable set) whose timings are read back from its output. Our decoder
 // (header parse included) is timed with the 64 KB Huffman lookup buffers
 // installed ("ours+lut") and without them ("ours", the kernels' own compact
 // lookup); its output is checked against libjpeg-turbo's (it must be
-// close). Times are the best of kRepeats runs in thread CPU time.
+// close). stb_image (Debian libstb-dev, header-only, also a peer) decodes
+// the same streams the only way it can: to top-down RGB with its own
+// upsampling and, on x86-64, its SSE2 kernels. Times are the best of
+// kRepeats runs in thread CPU time.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_JPEG
+#include <stb/stb_image.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -113,6 +121,18 @@ double TurboSeconds(const std::vector<uint8_t>& jpeg, int w, int h, std::vector<
   return s;
 }
 
+double StbSeconds(const std::vector<uint8_t>& jpeg) {
+  return BestSeconds([&] {
+    int w = 0, h = 0, n = 0;
+    stbi_uc* px = stbi_load_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n, 3);
+    if (px == nullptr) {
+      std::fprintf(stderr, "stb_image decode failed\n");
+      std::exit(1);
+    }
+    stbi_image_free(px);
+  });
+}
+
 struct OurTimes {
   double header;
   double total;  // header + decode
@@ -183,9 +203,9 @@ int main(int argc, char** argv) {
     while (std::fscanf(child, "%lf", &v) == 1) noSimd.push_back(v);
     pclose(child);
   }
-  std::printf("%d x %d (%.1f MP), best of %d by thread CPU time, MP/s (ratio = ours / libjpeg-turbo)\n", w, h, mp, kRepeats);
-  std::printf("%-10s %6s %9s %9s %9s %8s %9s   %-17s %-17s\n", "case", "KB", "ours+lut", "ours", "header",
-              "tj-simd", "tj-nosimd", "vs-nosimd lut/no", "vs-simd lut/no");
+  std::printf("%d x %d (%.1f MP), best of %d by thread CPU time, MP/s; ratios = our speed / peer speed\n", w, h, mp, kRepeats);
+  std::printf("%-10s %6s %9s %9s %9s %8s %9s %7s   %-17s %-17s %-17s\n", "case", "KB", "ours+lut", "ours",
+              "header", "tj-simd", "tj-nosimd", "stb", "vs-nosimd lut/no", "vs-simd lut/no", "vs-stb lut/no");
   for (size_t i = 0; i < streams.size(); ++i) {
     const double simd = TurboSeconds(streams[i], w, h, peerOut);
     const OurTimes lut = OurSeconds(streams[i], w, h, true, ourOut);
@@ -193,11 +213,13 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < ourOut.size(); ++k) maxDiff = std::max(maxDiff, std::abs(ourOut[k] - peerOut[k]));
     if (maxDiff > 8) std::fprintf(stderr, "warning: %s differs from libjpeg-turbo by %d\n", kCases[i].name, maxDiff);
     const OurTimes search = OurSeconds(streams[i], w, h, false, ourOut);
+    const double stb = StbSeconds(streams[i]);
     const double plain = i < noSimd.size() ? noSimd[i] : 0;
-    std::printf("%-10s %6zu %9.1f %9.1f %9.0f %8.1f %9.1f   %5.2f / %-9.2f %5.2f / %.2f\n", kCases[i].name,
-                streams[i].size() / 1024, mp / lut.total, mp / search.total, mp / lut.header, mp / simd,
-                plain > 0 ? mp / plain : 0.0, plain > 0 ? plain / lut.total : 0.0,
-                plain > 0 ? plain / search.total : 0.0, simd / lut.total, simd / search.total);
+    std::printf("%-10s %6zu %9.1f %9.1f %9.0f %8.1f %9.1f %7.1f   %5.2f / %-9.2f %5.2f / %-9.2f %5.2f / %.2f\n",
+                kCases[i].name, streams[i].size() / 1024, mp / lut.total, mp / search.total, mp / lut.header,
+                mp / simd, plain > 0 ? mp / plain : 0.0, mp / stb, plain > 0 ? plain / lut.total : 0.0,
+                plain > 0 ? plain / search.total : 0.0, simd / lut.total, simd / search.total, stb / lut.total,
+                stb / search.total);
   }
   return 0;
 }

@@ -11,6 +11,8 @@ packages=(
   # Test oracles only; never linked into the product.
   libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libtiff-dev libtiff-tools libimage-exiftool-perl
+  # Benchmark peer only (bench/jpeg_decode_bench).
+  libstb-dev
 )
 
 missing=()
