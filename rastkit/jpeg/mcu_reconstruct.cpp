@@ -368,6 +368,19 @@ void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows
 // pixels is read straight from the blocks (eight samples of a block row, or
 // four doubled), converted and packed into (b, g, r, 0) words in registers,
 // with no intermediate rows. Same arithmetic as ConvertYcc.
+// Four (b, g, r, 0) words to their twelve b, g, r bytes at the bottom.
+inline __m128i Pack4Bgr(__m128i v) {
+  const __m128i even = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+  const __m128i odd = _mm_set_epi32(0x0000FFFF, static_cast<int>(0xFF000000), 0x0000FFFF,
+                                    static_cast<int>(0xFF000000));
+  // Per 64-bit half: pixel 0 in bytes 0-2, pixel 1 moved down to bytes 3-5.
+  const __m128i q = _mm_or_si128(_mm_and_si128(v, even), _mm_and_si128(_mm_srli_epi64(v, 8), odd));
+  // The upper half's six bytes moved down next to the lower half's.
+  return _mm_or_si128(_mm_move_epi64(q), _mm_slli_si128(_mm_srli_si128(q, 8), 6));
+}
+
+inline void StoreU32(uint8_t* p, int32_t v) { std::memcpy(p, &v, 4); }
+
 bool CanMergeYcc(const McuGeometry& geo) {
   if (geo.components != 3) return false;
   for (int c = 0; c < 3; ++c) {
@@ -390,10 +403,17 @@ void ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int
   const __m128i zero = _mm_setzero_si128();
   const int groups = (cols + 7) / 8;
   alignas(16) uint32_t words[kMaxMcuWidth];
+  // Replication down is by 1, 2 or 4 in every usual sampling: a shift
+  // instead of a division per row.
+  int shiftY[3];
+  for (int c = 0; c < 3; ++c) {
+    const int fy = comp[c].fy;
+    shiftY[c] = (fy & (fy - 1)) == 0 ? __builtin_ctz(static_cast<unsigned>(fy)) : -1;
+  }
   for (int pr = 0; pr < rows; ++pr) {
     const int16_t* base[3];
     for (int c = 0; c < 3; ++c) {
-      const int vr = comp[c].fy == 1 ? pr : pr / comp[c].fy;
+      const int vr = shiftY[c] >= 0 ? pr >> shiftY[c] : pr / comp[c].fy;
       base[c] = comp[c].blocks + 64 * ((vr >> 3) * comp[c].bw) + 8 * (vr & 7);
     }
     auto load = [&](int c, int g) {
@@ -401,6 +421,9 @@ void ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int
       const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base[c] + 64 * (g >> 1) + 4 * (g & 1)));
       return _mm_unpacklo_epi16(v, v);
     };
+    const int y = mcu.y0 + pr;
+    const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
+    uint8_t* out = target.pixels + stored * target.rowStride + mcu.x0 * 3;
     for (int g = 0; g < groups; ++g) {
       const __m128i vy = _mm_add_epi16(load(0, g), level);
       const __m128i vcb = load(1, g);
@@ -420,16 +443,28 @@ void ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int
                                  _mm_madd_epi16(_mm_unpackhi_epi16(vcb, one), kb));
       const __m128i bg = _mm_unpacklo_epi8(bv, gv);
       const __m128i r0 = _mm_unpacklo_epi8(rv, zero);
-      _mm_store_si128(reinterpret_cast<__m128i*>(words + 8 * g), _mm_unpacklo_epi16(bg, r0));
-      _mm_store_si128(reinterpret_cast<__m128i*>(words + 8 * g + 4), _mm_unpackhi_epi16(bg, r0));
+      const __m128i lo = _mm_unpacklo_epi16(bg, r0);
+      const __m128i hi = _mm_unpackhi_epi16(bg, r0);
+      if (8 * g + 8 <= cols) {
+        // Whole group: 24 bytes in four exact stores.
+        const __m128i a = Pack4Bgr(lo), b = Pack4Bgr(hi);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 24 * g), a);
+        StoreU32(out + 24 * g + 8, _mm_cvtsi128_si32(_mm_srli_si128(a, 8)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 24 * g + 12), b);
+        StoreU32(out + 24 * g + 20, _mm_cvtsi128_si32(_mm_srli_si128(b, 8)));
+      } else {
+        _mm_store_si128(reinterpret_cast<__m128i*>(words + 8 * g), lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(words + 8 * g + 4), hi);
+      }
     }
-    const int y = mcu.y0 + pr;
-    const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
-    uint8_t* out = target.pixels + stored * target.rowStride + mcu.x0 * 3;
-    // 4-byte stores, the fourth byte rewritten by the next pixel; the last
-    // pixel byte by byte, so nothing past it is touched.
-    int s = 0;
-    for (; s + 1 < cols; ++s, out += 3) std::memcpy(out, &words[s], 4);
+    // A group cut by the image's edge: 4-byte stores, the fourth byte
+    // rewritten by the next pixel; the last pixel byte by byte, so nothing
+    // past it is touched.
+    int s = cols & ~7;
+    if (s == cols) continue;
+    uint8_t* last = out + 3 * s;
+    for (; s + 1 < cols; ++s, last += 3) std::memcpy(last, &words[s], 4);
+    out = last;
     out[0] = static_cast<uint8_t>(words[s]);
     out[1] = static_cast<uint8_t>(words[s] >> 8);
     out[2] = static_cast<uint8_t>(words[s] >> 16);
