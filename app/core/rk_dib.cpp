@@ -215,6 +215,16 @@ bool CRKDib::ImportFile(QIODevice& file, const QString& fullPath) {
   return true;
 }
 
+void CRKDib::AdoptPicture(std::unique_ptr<PixelBlock> block) {
+  ReleaseImage();
+  pixelBlock_ = std::move(block);
+  if (pixelBlock_) AttachImage(pixelBlock_->data(), false);
+  fileBuffer_.reset();
+  streamOffset_ = -1;
+  streamLength_ = 0;
+  exif_.Clear();
+}
+
 std::unique_ptr<PixelBlock> CRKDib::DecodeToDib(const uint8_t* data, uint32_t width,
                                                 uint32_t height, uint32_t length,
                                                 SourceFormat format, Message* failure) {

@@ -103,7 +103,12 @@ class CRKDib : public CDib {
   // What the auto conversion of the last import did.
   const Conversion& LastConversion() const { return conversion_; }
 
+  // Makes block the current picture as an import would, with no kept
+  // stream and no Exif information (a picture that came from elsewhere).
+  void AdoptPicture(std::unique_ptr<PixelBlock> block);
+
   bool HasPicture() const { return pixelBlock_ != nullptr; }
+  const PixelBlock* Picture() const { return pixelBlock_.get(); }
   bool Loaded() const { return loaded_; }
   const CExif& Exif() const { return exif_; }
   int32_t StreamOffset() const { return streamOffset_; }
