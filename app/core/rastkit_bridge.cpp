@@ -4,9 +4,9 @@
 
 namespace corvid::lib {
 
-// ---- CAM decoding ---------------------------------------------------------
-#if defined(CORVID_HAVE_CAM_DECODER)
-bool HasCamDecoder() { return true; }
+// ---- CAM container and decoding -------------------------------------------
+#if defined(CORVID_HAVE_CAM_CONTAINER)
+bool HasCamContainer() { return true; }
 int16_t CheckCamFile(const uint8_t* file, uint32_t fileSize, uint32_t* length, uint32_t* offset) {
   return RkCheckCAMFileTypeEx(file, fileSize, length, offset);
 }
@@ -15,15 +15,21 @@ int16_t DecodeCamHeader(ModuleTableRec* table, const uint8_t* file, uint32_t fil
   uint32_t end = 0;  // the end of the CAM data; not needed here
   return RkDecodeCAMHeaderEx(table, file, fileSize, &end, image);
 }
+#else
+bool HasCamContainer() { return false; }
+int16_t CheckCamFile(const uint8_t*, uint32_t, uint32_t*, uint32_t*) { return 1; }  // "not CAM"
+int16_t DecodeCamHeader(ModuleTableRec*, const uint8_t*, uint32_t, ImageBlkAttrRec*) {
+  return RK_ERR_UNSUPPORTED;
+}
+#endif
+
+#if defined(CORVID_HAVE_CAM_CONTAINER) && defined(CORVID_HAVE_CAM_DECODER)
+bool HasCamDecoder() { return true; }
 int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image) {
   return RkDecompressImageByCAM(table, image, nullptr);
 }
 #else
 bool HasCamDecoder() { return false; }
-int16_t CheckCamFile(const uint8_t*, uint32_t, uint32_t*, uint32_t*) { return 1; }  // "not CAM"
-int16_t DecodeCamHeader(ModuleTableRec*, const uint8_t*, uint32_t, ImageBlkAttrRec*) {
-  return RK_ERR_UNSUPPORTED;
-}
 int16_t DecompressCam(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
 #endif
 

@@ -19,7 +19,10 @@
 
 namespace corvid::lib {
 
-// Which families this build can use.
+// Which families this build can use. Without the CAM decoder a CAM
+// picture is recognised but cannot be decoded ("Format Error"); a JPEG
+// stored in a CAM file needs only the container and the JPEG decoder.
+bool HasCamContainer();
 bool HasCamDecoder();
 bool HasJpegDecoder();
 bool HasJpegEncoder();

@@ -42,7 +42,8 @@ Rgb Gradient(int width, int height, uint32_t seed) {
       uint8_t* p = &rgb.px[(static_cast<size_t>(y) * width + x) * 3];
       p[0] = static_cast<uint8_t>(x * 255 / std::max(1, width - 1));
       p[1] = static_cast<uint8_t>(y * 255 / std::max(1, height - 1));
-      p[2] = static_cast<uint8_t>(((x + y) * 4 + (state >> 29)) & 0xFF);
+      // A smooth ramp plus a little noise (0..7): photo-like, no hard edges.
+      p[2] = static_cast<uint8_t>((x + y) * 200 / std::max(1, width + height - 2) + (state >> 29));
     }
   }
   return rgb;
@@ -112,6 +113,13 @@ int MaxDifference(const Rgb& a, const Rgb& b) {
   return worst;
 }
 
+double MeanDifference(const Rgb& a, const Rgb& b) {
+  if (a.width != b.width || a.height != b.height || a.px.empty()) return 1000;
+  double sum = 0;
+  for (size_t i = 0; i < a.px.size(); ++i) sum += std::abs(a.px[i] - b.px[i]);
+  return sum / static_cast<double>(a.px.size());
+}
+
 QByteArray ReadBytes(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return QByteArray();
@@ -149,7 +157,10 @@ Rgb TurboDecode(const QByteArray& jpeg) {
   const auto size = static_cast<unsigned long>(jpeg.size());
   if (tjDecompressHeader3(handle, src, size, &w, &h, &sub, &space) == 0) {
     std::vector<uint8_t> px(static_cast<size_t>(w) * h * 3);
-    if (tjDecompress2(handle, src, size, px.data(), w, 0, h, TJPF_RGB, TJFLAG_ACCURATEDCT) == 0) {
+    // Accurate transform and plain chroma replication, as the program's
+    // decoder does, so the two can be compared closely.
+    if (tjDecompress2(handle, src, size, px.data(), w, 0, h, TJPF_RGB,
+                      TJFLAG_ACCURATEDCT | TJFLAG_FASTUPSAMPLE) == 0) {
       rgb = Rgb{w, h, std::move(px)};
     }
   }

@@ -41,7 +41,9 @@ std::unique_ptr<corvid::PixelBlock> ToBlock(const Rgb& rgb);
 // The block's picture as top-down RGB.
 Rgb FromBlock(const corvid::PixelBlock& block);
 Rgb LoadPpm(const QString& path);
+// Largest and mean absolute sample difference (1000 when the sizes differ).
 int MaxDifference(const Rgb& a, const Rgb& b);
+double MeanDifference(const Rgb& a, const Rgb& b);
 
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
@@ -61,6 +63,8 @@ std::vector<QString> Entries(const QString& folder);
 // library exports it (see rastkit_bridge.h).
 #define REQUIRE_CAM_DECODER() \
   if (!corvid::lib::HasCamDecoder()) GTEST_SKIP() << "rastkit exports no CAM decoder yet"
+#define REQUIRE_CAM_CONTAINER() \
+  if (!corvid::lib::HasCamContainer()) GTEST_SKIP() << "rastkit exports no CAM container reader yet"
 #define REQUIRE_JPEG_DECODER() \
   if (!corvid::lib::HasJpegDecoder()) GTEST_SKIP() << "rastkit exports no JPEG decoder yet"
 #define REQUIRE_JPEG_ENCODER() \

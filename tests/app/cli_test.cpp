@@ -160,7 +160,7 @@ TEST_F(ConvertCams, JpegsDecodedByLibjpegTurbo) {
         apptest::LoadPpm(apptest::Fixture((std::string("cam/") + (name == std::string("scene") ? "scene_MM_thumb" : "chart_II_extra") + ".480x360.ppm").c_str()));
     ASSERT_EQ(decoded.width, 480) << name;
     ASSERT_EQ(decoded.height, 360) << name;
-    EXPECT_LE(apptest::MaxDifference(decoded, expected), 80) << name;
+    EXPECT_LE(apptest::MeanDifference(decoded, expected), 3.0) << name;
   }
 }
 

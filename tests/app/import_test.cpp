@@ -146,7 +146,7 @@ TEST_F(Import, CamSizeAppliesToTheNextOpenOnly) {
 }
 
 TEST_F(Import, JpegSectionOfACamFileIsDecodedAndKept) {
-  REQUIRE_CAM_DECODER();
+  REQUIRE_CAM_CONTAINER();
   REQUIRE_JPEG_DECODER();
   const QByteArray file = apptest::ReadBytes(apptest::Fixture("cam/pattern_MM_jpegsection.cam"));
   ASSERT_TRUE(ImportBytes(file));
@@ -161,7 +161,8 @@ TEST_F(Import, JpegSectionOfACamFileIsDecodedAndKept) {
   EXPECT_FALSE(image_.Exif().HasInfo());
   // Our decoder and libjpeg-turbo agree on the picture.
   const apptest::Rgb peer = apptest::TurboDecode(stream);
-  EXPECT_LE(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), peer), 3);
+  EXPECT_LE(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), peer), 6);
+  EXPECT_LE(apptest::MeanDifference(apptest::FromBlock(*image_.Picture()), peer), 1.0);
 }
 
 TEST_F(Import, PlainJfifIsDecodedAndItsStreamKept) {
@@ -173,7 +174,10 @@ TEST_F(Import, PlainJfifIsDecodedAndItsStreamKept) {
   EXPECT_EQ(image_.StreamOffset(), 0);
   EXPECT_EQ(image_.StreamLength(), jpeg.size());
   EXPECT_FALSE(image_.Exif().HasInfo());
-  EXPECT_LE(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), apptest::TurboDecode(jpeg)), 3);
+  // Two decoders of one stream differ only by their arithmetic.
+  const apptest::Rgb peer = apptest::TurboDecode(jpeg);
+  EXPECT_LE(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), peer), 6);
+  EXPECT_LE(apptest::MeanDifference(apptest::FromBlock(*image_.Picture()), peer), 1.0);
 }
 
 TEST_F(Import, JpegAfterLeadingJunkKeepsOnlyTheStream) {
@@ -194,9 +198,12 @@ TEST_P(TruncatedFile, EveryPrefixIsRefused) {
   if (name == "jpeg") {
     REQUIRE_JPEG_DECODER();
     file = apptest::TurboEncode(apptest::Gradient(40, 24));
+  } else if (name.find("jpegsection") != std::string::npos) {
+    REQUIRE_CAM_CONTAINER();
+    REQUIRE_JPEG_DECODER();
+    file = apptest::ReadBytes(apptest::Fixture(GetParam()));
   } else {
     REQUIRE_CAM_DECODER();
-    if (name.find("jpegsection") != std::string::npos) REQUIRE_JPEG_DECODER();
     file = apptest::ReadBytes(apptest::Fixture(GetParam()));
   }
   ASSERT_FALSE(file.isEmpty());
