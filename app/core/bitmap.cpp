@@ -65,7 +65,7 @@ HeapBytes AllocZeroed(size_t bytes) {
 }
 
 std::unique_ptr<PixelBlock> PixelBlock::Create(uint32_t width, uint32_t height) {
-  if (width == 0 || height == 0) return nullptr;
+  if (width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF) return nullptr;
   const uint64_t stride = (static_cast<uint64_t>(width) * 3 + 3) / 4 * 4;
   const uint64_t pixelBytes = stride * height;
   if (pixelBytes > kMaxPixelBytes) return nullptr;

@@ -70,8 +70,9 @@ HeapBytes AllocZeroed(size_t bytes);  // null on failure; 0 bytes gives a 1-byte
 // The 24-bit pixel block described above.
 class PixelBlock {
  public:
-  // Null when width or height is 0, the block would exceed kMaxPixelBytes,
-  // or memory runs out.
+  // Null when width or height is 0 or above 65535 (the library's image
+  // records hold 16-bit sizes), the block would exceed kMaxPixelBytes, or
+  // memory runs out.
   static std::unique_ptr<PixelBlock> Create(uint32_t width, uint32_t height);
 
   uint8_t* data() const { return bytes_.get(); }          // the header

@@ -38,6 +38,11 @@ QStringList CCorvidDoc::InfoLines() const {
   return lines;
 }
 
+QSize ScaledSize(const QSize& size, int zoom) {
+  if (zoom == 128) return size;
+  return QSize(size.width() * zoom / 128, size.height() * zoom / 128);
+}
+
 QByteArray InfoText(const QStringList& lines) {
   QByteArray text;
   for (const QString& line : lines) {

@@ -2,6 +2,7 @@
 // The window layer asks it for paths and states and shows its messages.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +41,10 @@ class CCorvidDoc {
   CRKDib image_;
   QString path_;
 };
+
+// The picture's size at the view's zoom in 128ths (128 normal, 64 half, 256
+// double), in integer arithmetic: 481 x 361 at 64 gives 240 x 180.
+QSize ScaledSize(const QSize& size, int zoom);
 
 // The information lines saved as text: each line followed by CR LF, up to
 // the first empty line; no terminating zero.

@@ -66,6 +66,10 @@ TEST(PixelBlock, RefusesEmptyAndOversizedPictures) {
   EXPECT_FALSE(PixelBlock::Create(10, 0));
   // 65535 x 65535 from a hostile header would be 12 GiB.
   EXPECT_FALSE(PixelBlock::Create(65535, 65535));
+  // Sizes the library's 16-bit record fields cannot carry.
+  EXPECT_FALSE(PixelBlock::Create(65536, 1));
+  EXPECT_FALSE(PixelBlock::Create(1, 65536));
+  EXPECT_TRUE(PixelBlock::Create(65535, 1));
 }
 
 TEST(DerivedSizes, FromBitCountWhenTheHeaderGivesNone) {

@@ -315,6 +315,13 @@ TEST(Document, SaveAndOpenEdges) {
   EXPECT_TRUE(doc.InfoLines().isEmpty());
 }
 
+TEST(Document, ScaledSizeForTheZoom) {
+  EXPECT_EQ(corvid::ScaledSize(QSize(481, 361), 64), QSize(240, 180));
+  EXPECT_EQ(corvid::ScaledSize(QSize(481, 361), 128), QSize(481, 361));
+  EXPECT_EQ(corvid::ScaledSize(QSize(481, 361), 256), QSize(962, 722));
+  EXPECT_EQ(corvid::ScaledSize(QSize(0, 0), 64), QSize(0, 0));
+}
+
 TEST(Document, ProposedSaveNameDropsTheExtension) {
   REQUIRE_CAM_DECODER();
   QTemporaryDir dir;
