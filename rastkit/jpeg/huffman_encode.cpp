@@ -1,0 +1,140 @@
+#include "huffman_encode.h"
+
+#include <bit>
+
+namespace rk {
+namespace {
+
+// Size category: the number of bits of |v| (0 for 0); |v| <= 2^s - 1.
+inline int SizeOf(int32_t v) {
+  const uint32_t mag = static_cast<uint32_t>(v < 0 ? -v : v);
+  return 32 - std::countl_zero(mag);
+}
+
+// The s value bits: v itself when positive, v - 1 when negative (its low s
+// bits are then the one's complement of |v|).
+inline uint32_t ValueBits(int32_t v, int s) {
+  return static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << s) - 1);
+}
+
+// A code entry is usable with a length of 1 .. 16 (the longest a DHT
+// segment can describe); anything else counts as "no code" and writes
+// nothing, so a corrupt table cannot push more than 16 bits per code.
+inline int CodeLength(const HuffCodeRec& c) { return c.length <= 16 ? c.length : 0; }
+inline uint32_t CodeBits(const HuffCodeRec& c) { return c.code & ((1u << CodeLength(c)) - 1); }
+
+constexpr int kZrl = 0xF0;
+constexpr int kEob = 0x00;
+
+}  // namespace
+
+bool EncodeBlock(BitWriter& w, const int16_t* block, const int16_t* zigzag, const HuffCodeRec* dcTable,
+                 const HuffCodeRec* acTable, int16_t* predictor) {
+  bool ok = true;
+  const int16_t dcValue = block[zigzag[0]];
+  const int32_t diff = static_cast<int16_t>(dcValue - *predictor);
+  *predictor = dcValue;
+  int s = SizeOf(diff);
+  if (s > 15) return false;
+  HuffCodeRec code = dcTable[s];
+  ok &= CodeLength(code) != 0;
+  w.Put((CodeBits(code) << s) | ValueBits(diff, s), CodeLength(code) + s);
+
+  int16_t coef[64];
+  uint64_t nonzero = 0;
+  for (int k = 1; k < 64; ++k) {
+    coef[k] = block[zigzag[k]];
+    nonzero |= static_cast<uint64_t>(coef[k] != 0) << k;
+  }
+  int last = 0;
+  while (nonzero != 0) {
+    const int k = std::countr_zero(nonzero);
+    nonzero &= nonzero - 1;
+    int run = k - last - 1;
+    while (run > 15) {
+      ok &= CodeLength(acTable[kZrl]) != 0;
+      w.Put(CodeBits(acTable[kZrl]), CodeLength(acTable[kZrl]));
+      run -= 16;
+    }
+    const int32_t v = coef[k];
+    s = SizeOf(v);
+    if (s > 15) return false;
+    code = acTable[run * 16 + s];
+    ok &= CodeLength(code) != 0;
+    w.Put((CodeBits(code) << s) | ValueBits(v, s), CodeLength(code) + s);
+    last = k;
+  }
+  if (last != 63) {
+    ok &= CodeLength(acTable[kEob]) != 0;
+    w.Put(CodeBits(acTable[kEob]), CodeLength(acTable[kEob]));
+  }
+  return ok;
+}
+
+bool CountBlock(const int16_t* block, const int16_t* zigzag, int16_t* predictor, uint32_t* dcCounts,
+                uint32_t* acCounts) {
+  const int16_t dcValue = block[zigzag[0]];
+  const int32_t diff = static_cast<int16_t>(dcValue - *predictor);
+  *predictor = dcValue;
+  const int s = SizeOf(diff);
+  if (s > 15) return false;
+  ++dcCounts[s];
+  int run = 0;
+  for (int k = 1; k < 64; ++k) {
+    const int32_t v = block[zigzag[k]];
+    if (v == 0) {
+      ++run;
+      continue;
+    }
+    for (; run > 15; run -= 16) ++acCounts[kZrl];
+    const int size = SizeOf(v);
+    if (size > 15) return false;
+    ++acCounts[run * 16 + size];
+    run = 0;
+  }
+  if (block[zigzag[63]] == 0) ++acCounts[kEob];
+  return true;
+}
+
+namespace reference {
+
+bool EncodeBlock(BitWriter& w, const int16_t* block, const int16_t* zigzag, const HuffCodeRec* dcTable,
+                 const HuffCodeRec* acTable, int16_t* predictor) {
+  bool ok = true;
+  auto putCode = [&](const HuffCodeRec& c) {
+    ok &= CodeLength(c) != 0;
+    w.Put(CodeBits(c), CodeLength(c));
+  };
+  const int16_t dcValue = block[zigzag[0]];
+  const int16_t diff = static_cast<int16_t>(dcValue - *predictor);
+  *predictor = dcValue;
+  int s = 0;
+  while (s < 16 && (diff < 0 ? -diff : diff) > (1 << s) - 1) ++s;
+  if (s > 15) return false;
+  putCode(dcTable[s]);
+  if (s > 0) w.Put(static_cast<uint32_t>(diff < 0 ? diff - 1 : diff) & ((1u << s) - 1), s);
+
+  int run = 0;
+  for (int k = 1; k < 64; ++k) {
+    const int v = block[zigzag[k]];
+    if (v == 0) {
+      ++run;
+      continue;
+    }
+    while (run > 15) {
+      putCode(acTable[kZrl]);
+      run -= 16;
+    }
+    s = 0;
+    while (s < 16 && (v < 0 ? -v : v) > (1 << s) - 1) ++s;
+    if (s > 15) return false;
+    putCode(acTable[run * 16 + s]);
+    w.Put(static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << s) - 1), s);
+    run = 0;
+  }
+  if (block[zigzag[63]] == 0) putCode(acTable[kEob]);
+  return ok;
+}
+
+}  // namespace reference
+}  // namespace rk
