@@ -280,21 +280,32 @@ RK_API const uint8_t* RkGetGlobalComment(ModuleTableRec* table, uint32_t* length
  * baseline scan (restart markers included, no other markers) into data,
  * whose capacity is dataLength, with the module table's current tables.
  * Sets auxCount1/auxCount2/samplesPerPixel to the MCU geometry and
- * dataLength to the bytes written. Results: RK_OK (or the progress
- * callback's final value), RK_ERR_NULL, RK_ERR_UNSUPPORTED (format, size or
- * buffer the encoder cannot code; nothing written), RK_ERR_BUFFER (the data
- * does not fit the capacity), RK_ERR_MEMORY, RK_STOPPED. The restart-marker
- * number is process-wide: two encodes with restart intervals must not run
- * at the same time. */
+ * dataLength to the bytes written. Planar input (pixelFormat 3) is taken
+ * as Y 0..255 and Cb, Cr -127..128; values beyond are clamped. With the
+ * statistics switch on, symbols are counted into progStats instead.
+ * Results: RK_OK (or the progress callback's final value), RK_ERR_NULL
+ * (table, record or a table array null), RK_ERR_UNSUPPORTED (nothing
+ * written: zero width or height, null pixels or data, a component count
+ * other than 1 or 3, a span that does not divide the MCU, a grey format with
+ * sampling bits, more than 10 blocks per MCU, a restart interval above
+ * 65535, a quantisation entry of 0, the statistics switch without progStats;
+ * also a block that needs a symbol without a code), RK_ERR_BUFFER (the data
+ * does not fit the capacity; nothing is stored past it), RK_ERR_MEMORY,
+ * RK_STOPPED. A work shop must hold 2 x (3 x MCU width x MCU height + 64 x
+ * blocks per MCU) bytes. The restart-marker number is process-wide: two
+ * encodes with restart intervals must not run at the same time. */
 RK_API int16_t RkCompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* image,
                                      UserCallBackRec* callback);
 
 /* Restores the default Huffman code tables, then writes a complete JFIF
  * stream (SOI to EOI) into data (capacity dataLength). On success
  * dataLength is the stream size and data points at the first entropy-coded
- * byte. With methodParam == RK_METHOD_PARAM_EXIF an APP1 "Exif" segment
- * holding the global comment replaces APP0 and COM. Results as
- * RkCompressImageByJPEG; RK_ERR_BUFFER when headers or data do not fit. */
+ * byte; on failure the record keeps its data and dataLength. With
+ * methodParam == RK_METHOD_PARAM_EXIF an APP1 "Exif" segment holding the
+ * global comment replaces APP0 and COM. Results as RkCompressImageByJPEG,
+ * plus RK_ERR_UNSUPPORTED (nothing written) for a quantisation entry above
+ * 255 or a comment longer than its segment can hold (65533 bytes for COM,
+ * 65527 for APP1), and RK_ERR_BUFFER when headers, data or EOI do not fit. */
 RK_API int16_t RkExportImageByJFIF(ModuleTableRec* table, ImageBlkAttrRec* image,
                                    UserCallBackRec* callback);
 

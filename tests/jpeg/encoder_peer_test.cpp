@@ -116,6 +116,24 @@ INSTANTIATE_TEST_SUITE_P(Streams, DecodedByLibjpegTurbo,
                                                           Variant::kNoiseRestartEvery)),
                          PeerName);
 
+// The oracle itself: a stream cut short or with a stuffing byte missing is
+// reported, so "clean" above means something.
+TEST(PeerOracle, ReportsDamagedStreams) {
+  Bitmap24 bmp(rktest::MakeNoise(64, 32, 4));
+  const auto e = rktest::ExportJfif(EncodeSettings{}, bmp);
+  ASSERT_EQ(e.result, RK_OK);
+  ASSERT_TRUE(rktest::DecodeWithTurbo(e.bytes).clean);
+  std::vector<uint8_t> cut(e.bytes.begin(), e.bytes.end() - static_cast<long>(e.bytes.size() / 3));
+  EXPECT_FALSE(rktest::DecodeWithTurbo(cut).clean);
+  std::vector<uint8_t> unstuffed = e.bytes;
+  const size_t data = static_cast<size_t>(rktest::FindMarker(e.bytes, 0xDA)) + 14;
+  size_t i = data;
+  while (i + 1 < unstuffed.size() && !(unstuffed[i] == 0xFF && unstuffed[i + 1] == 0x00)) ++i;
+  ASSERT_LT(i + 1, unstuffed.size() - 2);
+  unstuffed.erase(unstuffed.begin() + static_cast<long>(i) + 1);
+  EXPECT_FALSE(rktest::DecodeWithTurbo(unstuffed).clean);
+}
+
 // libjpeg-turbo's own baseline encode with given quantisation tables,
 // 2x1 luminance sampling, the accurate integer DCT and standard Huffman
 // tables (no optimisation).

@@ -301,9 +301,15 @@ TEST(JfifCapacity, NineteenBytesFailAfterTheSoi) {
 
 TEST(JfifCapacity, EveryShortCapacityFailsWithoutWritingPastIt) {
   Bitmap24 bmp(rktest::MakeNoise(33, 9, 8));
-  for (uint16_t format : {0x3001, 0x1000}) {
+  struct Config {
+    uint16_t format;
+    uint32_t methodParam;
+  };
+  for (const Config cfg : {Config{0x3001, 0}, Config{0x1000, 0}, Config{0x3001, RK_METHOD_PARAM_EXIF}}) {
+    const uint16_t format = cfg.format;
     EncodeSettings s;
     s.format = format;
+    s.methodParam = cfg.methodParam;
     s.restartInterval = 2;
     s.comment = "note";
     const auto full = ExportJfif(s, bmp);
@@ -318,6 +324,7 @@ TEST(JfifCapacity, EveryShortCapacityFailsWithoutWritingPastIt) {
       bmp.Describe(r);
       r.format = format;
       r.restartInterval = 2;
+      r.methodParam = cfg.methodParam;
       r.data = out.data();
       r.dataLength = cap;
       const int16_t result = RkExportImageByJFIF(table.get(), &r, nullptr);
