@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer, runs every test, then runs each libFuzzer
+# target for a bounded time. Exits non-zero on any failure or finding.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+JOBS=${JOBS:-$(nproc)}
+
+./tools/install-deps.sh
+
+echo "== Unit tests (GCC, ASan + UBSan)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRK_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$JOBS"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export QT_QPA_PLATFORM=offscreen
+ctest_log=$(mktemp)
+set +e
+(cd build-asan && ctest --output-on-failure -j "$JOBS") 2>&1 | tee "$ctest_log"
+ctest_rc=${PIPESTATUS[0]}
+set -e
+unit_total=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2/p' "$ctest_log" | tail -1)
+unit_failed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1/p' "$ctest_log" | tail -1)
+rm -f "$ctest_log"
+if [ "$ctest_rc" -ne 0 ]; then
+  echo "unit tests failed" >&2
+  exit 1
+fi
+
+fuzz_passed=0
+fuzz_failed=0
+shopt -s nullglob
+fuzz_sources=(fuzz/*_fuzz.cpp)
+if [ ${#fuzz_sources[@]} -gt 0 ]; then
+  echo "== Fuzz smoke runs (clang libFuzzer, ${FUZZ_SECONDS}s each)"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DRK_FUZZ=ON -DRK_TESTS=OFF -DRK_APP=OFF >/dev/null
+  cmake --build build-fuzz -j "$JOBS"
+  for src in "${fuzz_sources[@]}"; do
+    name=$(basename "$src" .cpp)
+    family=${name%_fuzz}
+    work=$(mktemp -d)
+    # Work on a copy: new corpus entries found here are not meant to be committed.
+    [ -d "fuzz/corpus/$family" ] && cp -r "fuzz/corpus/$family/." "$work/"
+    dict=()
+    [ -f "fuzz/$family.dict" ] && dict=(-dict="fuzz/$family.dict")
+    echo "-- $name"
+    if ./build-fuzz/fuzz/"$name" "${dict[@]}" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 \
+         -timeout=10 -print_final_stats=1 -artifact_prefix="$work/" "$work" 2>"$work.log"; then
+      tail -n 12 "$work.log"
+      fuzz_passed=$((fuzz_passed + 1))
+    else
+      tail -n 60 "$work.log"
+      echo "FUZZ FINDING in $name: artifacts in $work" >&2
+      fuzz_failed=$((fuzz_failed + 1))
+    fi
+  done
+fi
+
+echo
+echo "unit tests: ${unit_total:-0} run, ${unit_failed:-0} failed; fuzz targets: $fuzz_passed clean, $fuzz_failed with findings"
+echo "total: $(( ${unit_total:-0} - ${unit_failed:-0} + fuzz_passed )) passed, $(( ${unit_failed:-0} + fuzz_failed )) failed"
+[ "$fuzz_failed" -eq 0 ]
