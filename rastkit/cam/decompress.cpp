@@ -4,10 +4,10 @@
 // 320x240 through the caller's pixel layout.
 #include <algorithm>
 #include <bit>
-#include <type_traits>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "cam/block_decoder.h"
 #include "cam/decompress.h"
