@@ -407,7 +407,7 @@ RK_API int16_t RkCheckCAMFileType(const uint8_t* file, uint32_t* length, uint32_
 
 /* Locates the thumbnail section of a CAM file: 0 with its byte length and
  * file offset stored (both pointers required), 1 when not a CAM file or no
- * thumbnail, -2 when the file pointer is null. */
+ * thumbnail, -2 when the file pointer or an output pointer is null. */
 RK_API int16_t RkGetCAMThumbnailInfo(const uint8_t* file, uint32_t* length, uint32_t* offset);
 
 /* Copies the thumbnail section's bytes unchanged into dest, which must hold
@@ -423,17 +423,44 @@ RK_API int16_t RkGetCAMThumbnail(const uint8_t* file, uint8_t* dest);
  * picture). */
 RK_API int16_t RkDecodeCAMHeader(ModuleTableRec* table, const uint8_t* file, uint32_t* endOffset, ImageBlkAttrRec* image);
 
+/* Sized forms of the four calls above, for callers that know the file size
+ * (fileSize bytes at file). They give the same results and outputs, and
+ * answer -3 instead of reading past the end whenever the file header, the
+ * directory, the section asked for or (RkDecodeCAMHeaderEx) the 136-byte
+ * picture header and its three coded streams do not lie inside the file.
+ * Offsets are summed in 64 bits, so a hostile directory cannot wrap them
+ * back into the file.  RkGetCAMThumbnailInfoEx also gives -2 for a null
+ * length or offset pointer; RkGetCAMThumbnailEx gives -4 when the
+ * thumbnail is longer than destSize and writes nothing. */
+RK_API int16_t RkCheckCAMFileTypeEx(const uint8_t* file, uint32_t fileSize, uint32_t* length, uint32_t* offset);
+RK_API int16_t RkGetCAMThumbnailInfoEx(const uint8_t* file, uint32_t fileSize, uint32_t* length, uint32_t* offset);
+RK_API int16_t RkGetCAMThumbnailEx(const uint8_t* file, uint32_t fileSize, uint8_t* dest, uint32_t destSize);
+RK_API int16_t RkDecodeCAMHeaderEx(ModuleTableRec* table, const uint8_t* file, uint32_t fileSize, uint32_t* endOffset, ImageBlkAttrRec* image);
+
 /* ------------------------------------------------------------------------ */
 /* CAM decoding                                                             */
 /* ------------------------------------------------------------------------ */
 
 /* Decodes the CAM picture prepared by RkDecodeCAMHeader into the record's
  * pixel buffer at 480x360, 480x240 or 320x240 (chosen through width and
- * height).  Needs the default Huffman tables in the module table.  0, -2,
- * -3 (other output size), -108, -1000.  Reports progress per 16-row strip. */
+ * height), writing only the three channel bytes of each pixel through the
+ * record's layout.  Needs the default Huffman tables in the module table.
+ * Reports progress after each 16-row strip, (0, 240) to (224, 240), then
+ * (240, 240); "work" points at the coefficient blocks.
+ * Results: 0; -2 (table or record null, or the table's arrays missing); -3
+ * (other output size, pixels null, data null); -108; -1000.
+ * The three streams are cut to dataLength.  A damaged stream (restart
+ * marker, end of its data, a code that matches no table entry) does not
+ * fail the call: the rest of that stream is not decoded from the data (its
+ * blocks, from the one where the error occurred, come out flat: luminance
+ * 128, chrominance 0) and the first such error (-16 or -17) is left in
+ * table->decodeError, which is 0 after a clean decode. */
 RK_API int16_t RkDecompressImageByCAM(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Bytes of work shop a CAM decode needs so that it allocates nothing. */
+/* Bytes of work shop a CAM decode needs so that it allocates nothing: the
+ * strips and coefficient blocks (21504 bytes), three copies of the module
+ * table with 64 scratch bytes each, and 15 bytes of slack so that a work
+ * shop may start at any address. */
 RK_API uint32_t RkGetCAMDecodeWorkSpaceSize(void);
 
 /* ------------------------------------------------------------------------ */
