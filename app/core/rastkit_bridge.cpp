@@ -5,8 +5,6 @@
 namespace corvid::lib {
 
 // ---- CAM container and decoding -------------------------------------------
-#if defined(CORVID_HAVE_CAM_CONTAINER)
-bool HasCamContainer() { return true; }
 int16_t CheckCamFile(const uint8_t* file, uint32_t fileSize, uint32_t* length, uint32_t* offset) {
   return RkCheckCAMFileTypeEx(file, fileSize, length, offset);
 }
@@ -15,27 +13,12 @@ int16_t DecodeCamHeader(ModuleTableRec* table, const uint8_t* file, uint32_t fil
   uint32_t end = 0;  // the end of the CAM data; not needed here
   return RkDecodeCAMHeaderEx(table, file, fileSize, &end, image);
 }
-#else
-bool HasCamContainer() { return false; }
-int16_t CheckCamFile(const uint8_t*, uint32_t, uint32_t*, uint32_t*) { return 1; }  // "not CAM"
-int16_t DecodeCamHeader(ModuleTableRec*, const uint8_t*, uint32_t, ImageBlkAttrRec*) {
-  return RK_ERR_UNSUPPORTED;
-}
-#endif
 
-#if defined(CORVID_HAVE_CAM_CONTAINER) && defined(CORVID_HAVE_CAM_DECODER)
-bool HasCamDecoder() { return true; }
 int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image) {
   return RkDecompressImageByCAM(table, image, nullptr);
 }
-#else
-bool HasCamDecoder() { return false; }
-int16_t DecompressCam(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
-#endif
 
 // ---- JPEG baseline decoding -------------------------------------------------
-#if defined(CORVID_HAVE_JPEG_DECODER)
-bool HasJpegDecoder() { return true; }
 int32_t DecodeJfifHeader(ModuleTableRec* table, const uint8_t* data, uint32_t size,
                          ImageBlkAttrRec* image) {
   return RkDecodeJFIFHeader(table, data, &size, image);
@@ -43,24 +26,11 @@ int32_t DecodeJfifHeader(ModuleTableRec* table, const uint8_t* data, uint32_t si
 int16_t DecompressJpeg(ModuleTableRec* table, ImageBlkAttrRec* image) {
   return RkDecompressImageByJPEG(table, image, nullptr);
 }
-#else
-bool HasJpegDecoder() { return false; }
-int32_t DecodeJfifHeader(ModuleTableRec*, const uint8_t*, uint32_t, ImageBlkAttrRec*) {
-  return RK_ERR_FORMAT;
-}
-int16_t DecompressJpeg(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
-#endif
 
 // ---- JPEG baseline encoding -------------------------------------------------
-#if defined(CORVID_HAVE_JPEG_ENCODER)
-bool HasJpegEncoder() { return true; }
 int16_t ExportJfif(ModuleTableRec* table, ImageBlkAttrRec* image) {
   return RkExportImageByJFIF(table, image, nullptr);
 }
-#else
-bool HasJpegEncoder() { return false; }
-int16_t ExportJfif(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
-#endif
 
 // ---- Progressive JPEG: not in the library yet -------------------------------
 // Switch on with RkDecompressImageByProgJPEG(table, image, nullptr) and

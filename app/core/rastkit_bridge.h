@@ -1,13 +1,10 @@
 // Every codec call the program makes into rastkit, in one place.
 //
-// rastkit is being built family by family. A family whose exports are not
-// in the library yet answers here as if the data were not of that kind (a
-// check finds nothing) or as a failed encode (RK_ERR_UNSUPPORTED), so the
-// program links against every stage of the library and never writes a
-// wrong file. CAM and JPEG decoding and baseline JPEG encoding switch on by
-// themselves once the library exports them (CMake reads the export list);
-// TIFF, Exif and progressive JPEG are each one marked block in
-// rastkit_bridge.cpp, to be switched on when those families arrive.
+// TIFF, Exif and progressive JPEG are not in the library yet: each is one
+// marked block in rastkit_bridge.cpp that answers as if the data were not
+// of that kind (a check finds nothing) or as a failed encode
+// (RK_ERR_UNSUPPORTED), so the program never writes a wrong file. They are
+// switched on there when those families arrive.
 //
 // Module-table set-up (RkInitModuleTable, RkSetQuantizeScaleFactor, ...) is
 // always present and is called directly.
@@ -18,14 +15,6 @@
 #include "rastkit.h"
 
 namespace corvid::lib {
-
-// Which families this build can use. Without the CAM decoder a CAM
-// picture is recognised but cannot be decoded ("Format Error"); a JPEG
-// stored in a CAM file needs only the container and the JPEG decoder.
-bool HasCamContainer();
-bool HasCamDecoder();
-bool HasJpegDecoder();
-bool HasJpegEncoder();
 
 // CAM container and picture, always with the file's size so that no
 // section or stream is read past the end of the buffer.

@@ -59,13 +59,3 @@ std::vector<QString> Entries(const QString& folder);
 
 }  // namespace apptest
 
-// Tests of paths that need a codec family skip, saying so, until the
-// library exports it (see rastkit_bridge.h).
-#define REQUIRE_CAM_DECODER() \
-  if (!corvid::lib::HasCamDecoder()) GTEST_SKIP() << "rastkit exports no CAM decoder yet"
-#define REQUIRE_CAM_CONTAINER() \
-  if (!corvid::lib::HasCamContainer()) GTEST_SKIP() << "rastkit exports no CAM container reader yet"
-#define REQUIRE_JPEG_DECODER() \
-  if (!corvid::lib::HasJpegDecoder()) GTEST_SKIP() << "rastkit exports no JPEG decoder yet"
-#define REQUIRE_JPEG_ENCODER() \
-  if (!corvid::lib::HasJpegEncoder()) GTEST_SKIP() << "rastkit exports no JPEG encoder yet"

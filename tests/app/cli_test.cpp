@@ -137,7 +137,6 @@ TEST(ConvertProgram, FailuresExitWithOneAndSayWhy) {
 class ConvertCams : public ::testing::Test {
  protected:
   void SetUp() override {
-    REQUIRE_CAM_DECODER();
     ASSERT_TRUE(QDir(dir_.path()).mkdir("in"));
     ASSERT_TRUE(QDir(dir_.path()).mkdir("out"));
     QFile::copy(apptest::Fixture("cam/scene_MM_thumb.cam"), dir_.filePath("in/scene.cam"));
@@ -147,7 +146,6 @@ class ConvertCams : public ::testing::Test {
 };
 
 TEST_F(ConvertCams, JpegsDecodedByLibjpegTurbo) {
-  REQUIRE_JPEG_ENCODER();
   const ProgramRun run = Convert({"-o", dir_.filePath("out"), "-j", "2", dir_.filePath("in/scene.cam"),
                            dir_.filePath("in/chart.cam")});
   EXPECT_EQ(run.code, 0) << run.err.toStdString();

@@ -97,7 +97,6 @@ INSTANTIATE_TEST_SUITE_P(Widths, BmpOfOddWidths, ::testing::Values(1, 3, 5, 7, 1
 
 class JpegNames : public Export, public ::testing::WithParamInterface<const char*> {};
 TEST_P(JpegNames, EncodeThePicture) {
-  REQUIRE_JPEG_ENCODER();
   Adopt(64, 48);
   bool ok = false;
   const QByteArray written = ExportAs(QString::fromLatin1(GetParam()), &ok);
@@ -115,7 +114,6 @@ INSTANTIATE_TEST_SUITE_P(Spellings, JpegNames, ::testing::Values("photo.jpg", "p
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(Export, PictureTooBigForHalfItsRawSizeIsAnExportError) {
-  REQUIRE_JPEG_ENCODER();
   Adopt(8, 8);  // 192 raw bytes: 96 bytes cannot hold even the JPEG headers
   bool ok = true;
   EXPECT_TRUE(ExportAs("tiny.jpg", &ok).isEmpty());
@@ -142,7 +140,6 @@ TEST_F(Export, FormatsNotYetAvailableWriteNothing) {
 }
 
 TEST_F(Export, FailingDeviceIsAWriteError) {
-  REQUIRE_JPEG_ENCODER();
   Adopt(64, 48);
   QBuffer device;
   device.open(QIODevice::ReadOnly);
@@ -161,7 +158,6 @@ class KeptStream : public Export {
 };
 
 TEST_F(KeptStream, WrittenBackByteForByte) {
-  REQUIRE_JPEG_DECODER();
   OpenJpeg();
   image_.settings().compressScale = 128;  // not applied to a kept stream
   bool ok = false;
@@ -170,8 +166,6 @@ TEST_F(KeptStream, WrittenBackByteForByte) {
 }
 
 TEST_F(KeptStream, AlwaysCompressEncodesAnew) {
-  REQUIRE_JPEG_DECODER();
-  REQUIRE_JPEG_ENCODER();
   OpenJpeg();
   image_.settings().alwaysCompress = 1;
   bool ok = false;
@@ -184,7 +178,6 @@ TEST_F(KeptStream, AlwaysCompressEncodesAnew) {
 }
 
 TEST_F(KeptStream, AnotherPictureDropsTheStream) {
-  REQUIRE_JPEG_DECODER();
   OpenJpeg();
   Adopt(8, 8);
   EXPECT_EQ(image_.KeptStream(), nullptr);
@@ -263,7 +256,6 @@ TEST_F(AutoConversion, NothingWithoutASourcePath) {
 }
 
 TEST_F(AutoConversion, JpegSourceWritesItsKeptStream) {
-  REQUIRE_JPEG_DECODER();
   const QByteArray jpeg = apptest::TurboEncode(apptest::Gradient(30, 20));
   apptest::WriteBytes(dir_.filePath("cam/shot.JPG"), jpeg);
   image_.settings().storeType = corvid::kAutoConversionOn | 1;
@@ -274,8 +266,6 @@ TEST_F(AutoConversion, JpegSourceWritesItsKeptStream) {
 }
 
 TEST_F(AutoConversion, CamOpenedTwiceGivesCountedJpegs) {
-  REQUIRE_CAM_DECODER();
-  REQUIRE_JPEG_ENCODER();
   QFile::copy(apptest::Fixture("cam/scene_MM_thumb.cam"), source_);
   image_.settings().storeType = corvid::kAutoConversionOn | 1;
   ASSERT_TRUE(image_.ImportFile(source_));
@@ -323,7 +313,6 @@ TEST(Document, ScaledSizeForTheZoom) {
 }
 
 TEST(Document, ProposedSaveNameDropsTheExtension) {
-  REQUIRE_CAM_DECODER();
   QTemporaryDir dir;
   QFile::copy(apptest::Fixture("cam/chart_II_extra.cam"), dir.filePath("chart.v2.cam"));
   apptest::CollectingUi ui;

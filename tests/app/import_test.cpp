@@ -114,7 +114,6 @@ struct CamCase {
 class CamPicture : public Import, public ::testing::WithParamInterface<CamCase> {};
 
 TEST_P(CamPicture, DecodesToTheReferencePicture) {
-  REQUIRE_CAM_DECODER();
   image_.settings().setCamSizeCode(GetParam().sizeCode);
   ASSERT_TRUE(image_.ImportFile(apptest::Fixture(GetParam().file)));
   EXPECT_TRUE(ui_.messages.empty());
@@ -137,7 +136,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(Import, CamSizeAppliesToTheNextOpenOnly) {
-  REQUIRE_CAM_DECODER();
   ASSERT_TRUE(image_.ImportFile(apptest::Fixture("cam/chart_II_extra.cam")));
   image_.settings().setCamSizeCode(2);
   EXPECT_EQ(image_.PixelSize(), QSize(480, 360));
@@ -146,8 +144,6 @@ TEST_F(Import, CamSizeAppliesToTheNextOpenOnly) {
 }
 
 TEST_F(Import, JpegSectionOfACamFileIsDecodedAndKept) {
-  REQUIRE_CAM_CONTAINER();
-  REQUIRE_JPEG_DECODER();
   const QByteArray file = apptest::ReadBytes(apptest::Fixture("cam/pattern_MM_jpegsection.cam"));
   ASSERT_TRUE(ImportBytes(file));
   EXPECT_TRUE(ui_.messages.empty());
@@ -166,7 +162,6 @@ TEST_F(Import, JpegSectionOfACamFileIsDecodedAndKept) {
 }
 
 TEST_F(Import, PlainJfifIsDecodedAndItsStreamKept) {
-  REQUIRE_JPEG_DECODER();
   const apptest::Rgb picture = apptest::Gradient(61, 37);
   const QByteArray jpeg = apptest::TurboEncode(picture);
   ASSERT_TRUE(ImportBytes(jpeg, "photo.jpg"));
@@ -181,7 +176,6 @@ TEST_F(Import, PlainJfifIsDecodedAndItsStreamKept) {
 }
 
 TEST_F(Import, JpegAfterLeadingJunkKeepsOnlyTheStream) {
-  REQUIRE_JPEG_DECODER();
   const QByteArray jpeg = apptest::TurboEncode(apptest::Gradient(16, 16));
   ASSERT_TRUE(ImportBytes(QByteArray(33, 'j') + jpeg + QByteArray(10, 't'), "odd.bin"));
   EXPECT_EQ(image_.StreamOffset(), 33);
@@ -191,7 +185,6 @@ TEST_F(Import, JpegAfterLeadingJunkKeepsOnlyTheStream) {
 // The library has no progressive decoder yet: such a file is recognised
 // but not decoded, and the import fails like any undecodable file.
 TEST_F(Import, ProgressiveJpegIsRefusedForNow) {
-  REQUIRE_JPEG_DECODER();
   AdoptMarker();
   EXPECT_FALSE(ImportBytes(apptest::TurboEncode(apptest::Gradient(32, 24), 90, true), "p.jpg"));
   EXPECT_EQ(ui_.messages, std::vector<Message>{Message::FormatError});
@@ -207,14 +200,10 @@ TEST_P(TruncatedFile, EveryPrefixIsRefused) {
   const std::string name = GetParam();
   QByteArray file;
   if (name == "jpeg") {
-    REQUIRE_JPEG_DECODER();
     file = apptest::TurboEncode(apptest::Gradient(40, 24));
   } else if (name.find("jpegsection") != std::string::npos) {
-    REQUIRE_CAM_CONTAINER();
-    REQUIRE_JPEG_DECODER();
     file = apptest::ReadBytes(apptest::Fixture(GetParam()));
   } else {
-    REQUIRE_CAM_DECODER();
     file = apptest::ReadBytes(apptest::Fixture(GetParam()));
   }
   ASSERT_FALSE(file.isEmpty());
@@ -250,8 +239,6 @@ namespace {
 class DamagedFile : public Import, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(DamagedFile, DecodesOrRefusesCleanly) {
-  REQUIRE_CAM_DECODER();
-  REQUIRE_JPEG_DECODER();
   const QByteArray file = apptest::ReadBytes(apptest::Fixture(GetParam()));
   ASSERT_FALSE(file.isEmpty());
   const qsizetype step = std::max<qsizetype>(1, file.size() / 120);
