@@ -63,21 +63,22 @@ class Stream {
       : decoder_(copy), dc_(dc), ac_(ac) {}
 
   void Next(int16_t* block) {
-    if (error_ == 0) {
-      switch (decoder_.Decode(block, dc_, ac_, &predictor_)) {
-        case DecodeStatus::kOk:
-        case DecodeStatus::kBadRun:  // all 64 written: the tail past 63 is zero
-          return;
-        case DecodeStatus::kStreamError:
-          error_ = decoder_.decodeError() != 0 ? decoder_.decodeError() : int16_t{RK_ERR_END_OF_DATA};
-          break;
-        case DecodeStatus::kNoCode:
-          error_ = RK_ERR_END_OF_DATA;
-          break;
-      }
+    // Decoding into a cleared block spares the decoder the zeros of runs
+    // and of the end of block.
+    std::memset(block, 0, 64 * sizeof(int16_t));
+    if (error_ != 0) return;
+    switch (decoder_.DecodeCleared(block, dc_, ac_, &predictor_)) {
+      case DecodeStatus::kOk:
+      case DecodeStatus::kBadRun:  // stopped at coefficient 63, the rest zero
+        return;
+      case DecodeStatus::kStreamError:
+        error_ = decoder_.decodeError() != 0 ? decoder_.decodeError() : int16_t{RK_ERR_END_OF_DATA};
+        break;
+      case DecodeStatus::kNoCode:
+        error_ = RK_ERR_END_OF_DATA;
+        break;
     }
-    // A block cut short holds part of itself and part of the previous
-    // block's samples; neither is worth showing.
+    // A block cut short holds only part of itself: it is not shown either.
     std::memset(block, 0, 64 * sizeof(int16_t));
   }
   [[nodiscard]] int16_t error() const { return error_; }
@@ -180,8 +181,7 @@ void DecodeStrip(Stream& y, Stream& cb, Stream& cr, const ModuleTableRec& table,
     for (int bx = 0; bx < kLumaBlocksPerRow; ++bx) {
       int16_t* block = w.coef + (bx % 6) * 64;
       y.Next(block);
-      DequantizeBlock(block, table.quantTable[0]);
-      InverseTransformBlock(&table, block);
+      DequantizeTransformBlock(&table, block, table.quantTable[0]);
       for (int r = 0; r < 8; ++r) {
         int16_t* dst = w.luma + (8 * b + r) * kSourceWidth + 8 * bx;
         for (int c = 0; c < 8; ++c) dst[c] = static_cast<int16_t>(block[8 * r + c] + 128);
@@ -192,11 +192,9 @@ void DecodeStrip(Stream& y, Stream& cb, Stream& cr, const ModuleTableRec& table,
   int16_t* crBlock = w.coef + 7 * 64;
   for (int i = 0; i < kChromaBlocksPerRow; ++i) {
     cb.Next(cbBlock);
-    DequantizeBlock(cbBlock, table.quantTable[1]);
-    InverseTransformBlock(&table, cbBlock);
+    DequantizeTransformBlock(&table, cbBlock, table.quantTable[1]);
     cr.Next(crBlock);
-    DequantizeBlock(crBlock, table.quantTable[2]);
-    InverseTransformBlock(&table, crBlock);
+    DequantizeTransformBlock(&table, crBlock, table.quantTable[2]);
     for (int r = 0; r < 8; ++r) {
       std::memcpy(w.cb + r * kChromaWidth + 8 * i, cbBlock + 8 * r, 8 * sizeof(int16_t));
       std::memcpy(w.cr + r * kChromaWidth + 8 * i, crBlock + 8 * r, 8 * sizeof(int16_t));
