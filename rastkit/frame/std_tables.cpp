@@ -71,13 +71,13 @@ const std::array<int16_t, 64> kZigzag = {
     35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
     58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
-void BuildCodeEntries(const HuffSpec& spec, std::span<HuffCodeRec> out) {
+void BuildCodeEntries(const HuffSpec& dht, std::span<HuffCodeRec> out) {
   std::fill(out.begin(), out.end(), HuffCodeRec{0, 0});
   uint32_t code = 0;
   size_t k = 0;
   for (int len = 1; len <= 16; ++len) {
-    for (int i = 0; i < spec.bits[len - 1] && k < spec.values.size(); ++i, ++k) {
-      const uint8_t symbol = spec.values[k];
+    for (int i = 0; i < dht.bits[len - 1] && k < dht.values.size(); ++i, ++k) {
+      const uint8_t symbol = dht.values[k];
       if (symbol < out.size()) {
         out[symbol] = HuffCodeRec{static_cast<uint16_t>(code), static_cast<uint16_t>(len)};
       }

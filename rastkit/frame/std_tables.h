@@ -27,10 +27,10 @@ extern const std::array<uint16_t, 64> kStdLuminanceQuant;    // Table K.1, natur
 extern const std::array<uint16_t, 64> kStdChrominanceQuant;  // Table K.2, natural order
 extern const std::array<int16_t, 64> kZigzag;                // zigzag index -> natural index
 
-// Assigns canonical codes (T.81 Annex C) to the symbols of spec and stores
-// (code, length) at out[symbol]; symbols spec does not list keep length 0.
+// Assigns canonical codes (T.81 Annex C) to the symbols of the table and stores
+// (code, length) at out[symbol]; symbols it does not list keep length 0.
 // Symbols not below out.size() are ignored.
-void BuildCodeEntries(const HuffSpec& spec, std::span<HuffCodeRec> out);
+void BuildCodeEntries(const HuffSpec& dht, std::span<HuffCodeRec> out);
 
 // The DC tables of the module table continue the standard's pattern of ones
 // followed by a zero for categories 12 to 15.

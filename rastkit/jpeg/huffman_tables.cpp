@@ -12,14 +12,14 @@ uint32_t HuffmanTableDataSize(const uint8_t* bits) {
 
 namespace {
 
-TableBuild BuildCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes, int count,
+TableBuild BuildCodeTable(std::span<const uint8_t> dht, HuffCodeRec* codes, int count,
                           int maxSymbol) {
   std::memset(codes, 0, sizeof(HuffCodeRec) * static_cast<size_t>(count));
-  if (spec.size() < 16) return TableBuild::kInvalid;
-  const uint8_t* bits = spec.data();
+  if (dht.size() < 16) return TableBuild::kInvalid;
+  const uint8_t* bits = dht.data();
   const uint32_t total = HuffmanTableDataSize(bits) - 16;
-  if (total > static_cast<uint32_t>(count) || spec.size() < 16 + total) return TableBuild::kInvalid;
-  const uint8_t* values = spec.data() + 16;
+  if (total > static_cast<uint32_t>(count) || dht.size() < 16 + total) return TableBuild::kInvalid;
+  const uint8_t* values = dht.data() + 16;
   for (uint32_t k = 0; k < total; ++k) {
     if (values[k] > maxSymbol) return TableBuild::kInvalid;
   }
@@ -46,12 +46,12 @@ TableBuild BuildCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes, int
 
 }  // namespace
 
-TableBuild BuildDcCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes) {
-  return BuildCodeTable(spec, codes, kDcCodeCount, 15);
+TableBuild BuildDcCodeTable(std::span<const uint8_t> dht, HuffCodeRec* codes) {
+  return BuildCodeTable(dht, codes, kDcCodeCount, 15);
 }
 
-TableBuild BuildAcCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes) {
-  return BuildCodeTable(spec, codes, kAcCodeCount, 255);
+TableBuild BuildAcCodeTable(std::span<const uint8_t> dht, HuffCodeRec* codes) {
+  return BuildCodeTable(dht, codes, kAcCodeCount, 255);
 }
 
 void BuildDecodeLut(const HuffCodeRec* codes, int count, uint8_t* lut) {

@@ -26,13 +26,13 @@ enum class TableBuild {
              // some length would not fit in that many bits)
 };
 
-// Build a code table from BITS followed by HUFFVAL (spec.size() must be at
-// least HuffmanTableDataSize(spec.data())). The table is cleared first
-// (16 or 256 entries) and stays cleared when the spec is refused. Codes are
+// Build a code table from BITS followed by HUFFVAL (dht.size() must be at
+// least HuffmanTableDataSize(dht.data())). The table is cleared first
+// (16 or 256 entries) and stays cleared when the data is refused. Codes are
 // assigned as in T.81 Annex C: increasing within a length, shifted left by
 // one at each new length.
-[[nodiscard]] TableBuild BuildDcCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes);
-[[nodiscard]] TableBuild BuildAcCodeTable(std::span<const uint8_t> spec, HuffCodeRec* codes);
+[[nodiscard]] TableBuild BuildDcCodeTable(std::span<const uint8_t> dht, HuffCodeRec* codes);
+[[nodiscard]] TableBuild BuildAcCodeTable(std::span<const uint8_t> dht, HuffCodeRec* codes);
 
 // For every symbol s < count (ascending) with a length L in 1..16, the
 // 2^(16-L) entries from code << (16-L) upward become s; a code that does not

@@ -128,17 +128,17 @@ bool JfifParser::Dht(int64_t at, uint32_t length) {
     if (end - pos - 1 < 16) return false;
     const uint32_t n = HuffmanTableDataSize(data_ + pos + 1);
     if (static_cast<uint32_t>(end - pos - 1) < n) return false;  // table runs past its segment
-    const std::span<const uint8_t> spec(data_ + pos + 1, n);
+    const std::span<const uint8_t> dht(data_ + pos + 1, n);
     const bool dc = tc == 0;
     const int index = th == 0 ? 0 : 1;
     if (th != 0) chromaTablesDefined_ = true;
     if (table_ != nullptr) {
       HuffCodeRec* codes = dc ? table_->dcCodeTable[index] : table_->acCodeTable[index];
-      const TableBuild r = dc ? BuildDcCodeTable(spec, codes) : BuildAcCodeTable(spec, codes);
+      const TableBuild r = dc ? BuildDcCodeTable(dht, codes) : BuildAcCodeTable(dht, codes);
       if (r != TableBuild::kOk) return false;
     } else {
       HuffCodeRec scratch[kAcCodeCount];
-      const TableBuild r = dc ? BuildDcCodeTable(spec, scratch) : BuildAcCodeTable(spec, scratch);
+      const TableBuild r = dc ? BuildDcCodeTable(dht, scratch) : BuildAcCodeTable(dht, scratch);
       if (r != TableBuild::kOk) return false;
     }
     pos += 1 + n;

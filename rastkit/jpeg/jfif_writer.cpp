@@ -45,11 +45,11 @@ constexpr uint8_t kSosColour[14] = {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x00, 0x00, 0x
                                     0x11, 0x02, 0x11, 0x00, 0x3F, 0x00};
 constexpr uint8_t kSosGrey[10] = {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x00, 0x00, 0x00, 0x3F, 0x00};
 
-uint32_t WriteSpec(const HuffSpec& spec, uint8_t classDest, uint8_t* out) {
+uint32_t WriteSpec(const HuffSpec& dht, uint8_t classDest, uint8_t* out) {
   uint32_t n = 0;
   out[n++] = classDest;
-  for (uint8_t b : spec.bits) out[n++] = b;
-  for (uint8_t v : spec.values) out[n++] = v;
+  for (uint8_t b : dht.bits) out[n++] = b;
+  for (uint8_t v : dht.values) out[n++] = v;
   return n;
 }
 

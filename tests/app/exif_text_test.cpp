@@ -119,6 +119,7 @@ struct TimeCase {
   const char* exposure;
   const char* shutter;
 };
+void PrintTo(const TimeCase& c, std::ostream* os) { *os << c.seconds << " s"; }
 
 class ExposureTimes : public ::testing::TestWithParam<TimeCase> {};
 
@@ -159,6 +160,7 @@ struct CodeCase {
   uint16_t value;
   const char* text;
 };
+void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.value << " -> " << c.text; }
 
 class ExposurePrograms : public ::testing::TestWithParam<CodeCase> {};
 TEST_P(ExposurePrograms, Name) {
@@ -276,6 +278,7 @@ struct PathCase {
   const char* chosen;
   const char* written;
 };
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.chosen; }
 class InfoTextPaths : public ::testing::TestWithParam<PathCase> {};
 TEST_P(InfoTextPaths, ExtensionBecomesTxt) {
   EXPECT_EQ(corvid::InfoTextPath(QString::fromLatin1(GetParam().chosen)),

@@ -10,7 +10,7 @@ namespace {
 
 using rk::TableBuild;
 
-std::vector<uint8_t> Spec(std::initializer_list<uint8_t> bits, std::vector<uint8_t> values) {
+std::vector<uint8_t> Dht(std::initializer_list<uint8_t> bits, std::vector<uint8_t> values) {
   std::vector<uint8_t> s(bits);
   s.resize(16, 0);
   s.insert(s.end(), values.begin(), values.end());
@@ -18,7 +18,7 @@ std::vector<uint8_t> Spec(std::initializer_list<uint8_t> bits, std::vector<uint8
 }
 
 TEST(HuffmanTables, DataSizeIsBitsPlusOneBytePerCode) {
-  const auto s = Spec({0, 1, 5, 1, 1, 1, 1, 1, 1}, {});
+  const auto s = Dht({0, 1, 5, 1, 1, 1, 1, 1, 1}, {});
   EXPECT_EQ(rk::HuffmanTableDataSize(s.data()), 16u + 12u);
   std::vector<uint8_t> full(16, 255);
   EXPECT_EQ(rk::HuffmanTableDataSize(full.data()), 16u + 16u * 255u);  // no 8-bit wrap
@@ -27,7 +27,7 @@ TEST(HuffmanTables, DataSizeIsBitsPlusOneBytePerCode) {
 TEST(HuffmanTables, StandardDcTableGivesTheModuleTableDefaults) {
   rktest::ModuleTable defaults;
   HuffCodeRec built[16];
-  const auto s = Spec({0, 1, 5, 1, 1, 1, 1, 1, 1}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+  const auto s = Dht({0, 1, 5, 1, 1, 1, 1, 1, 1}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
   ASSERT_EQ(rk::BuildDcCodeTable(s, built), TableBuild::kOk);
   for (int c = 0; c < 12; ++c) {
     EXPECT_EQ(built[c].code, defaults->dcCodeTable[0][c].code) << c;
@@ -39,7 +39,7 @@ TEST(HuffmanTables, StandardDcTableGivesTheModuleTableDefaults) {
 TEST(HuffmanTables, CodesCountUpAndShiftAtEachLength) {
   HuffCodeRec built[256];
   // Lengths 2, 2, 3, 5: codes 00, 01, 100, 10100 for symbols 0x31, 0x05, 0xF0, 0x00.
-  const auto s = Spec({0, 2, 1, 0, 1}, {0x31, 0x05, 0xF0, 0x00});
+  const auto s = Dht({0, 2, 1, 0, 1}, {0x31, 0x05, 0xF0, 0x00});
   ASSERT_EQ(rk::BuildAcCodeTable(s, built), TableBuild::kOk);
   EXPECT_EQ(built[0x31].code, 0b00);
   EXPECT_EQ(built[0x05].code, 0b01);
@@ -52,16 +52,16 @@ TEST(HuffmanTables, CodesCountUpAndShiftAtEachLength) {
 struct BadSpec {
   const char* name;
   bool dc;
-  std::vector<uint8_t> spec;
+  std::vector<uint8_t> dht;
 };
 
-class RefusedSpec : public ::testing::TestWithParam<BadSpec> {};
+class RefusedDht : public ::testing::TestWithParam<BadSpec> {};
 
-TEST_P(RefusedSpec, LeavesTheTableCleared) {
+TEST_P(RefusedDht, LeavesTheTableCleared) {
   HuffCodeRec built[256];
   std::fill(std::begin(built), std::end(built), HuffCodeRec{0x1234, 9});
   const auto& p = GetParam();
-  const TableBuild r = p.dc ? rk::BuildDcCodeTable(p.spec, built) : rk::BuildAcCodeTable(p.spec, built);
+  const TableBuild r = p.dc ? rk::BuildDcCodeTable(p.dht, built) : rk::BuildAcCodeTable(p.dht, built);
   EXPECT_EQ(r, TableBuild::kInvalid);
   for (int s = 0; s < (p.dc ? 16 : 256); ++s) ASSERT_EQ(built[s].length, 0) << s;
   if (p.dc) {
@@ -70,16 +70,16 @@ TEST_P(RefusedSpec, LeavesTheTableCleared) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, RefusedSpec,
-    ::testing::Values(BadSpec{"dcSymbolAbove15", true, Spec({0, 1}, {16})},
-                      BadSpec{"dcMoreThan16Codes", true, Spec({0, 0, 0, 0, 17}, std::vector<uint8_t>(17, 1))},
-                      BadSpec{"threeCodesOfOneBit", false, Spec({3}, {1, 2, 3})},
+    Cases, RefusedDht,
+    ::testing::Values(BadSpec{"dcSymbolAbove15", true, Dht({0, 1}, {16})},
+                      BadSpec{"dcMoreThan16Codes", true, Dht({0, 0, 0, 0, 17}, std::vector<uint8_t>(17, 1))},
+                      BadSpec{"threeCodesOfOneBit", false, Dht({3}, {1, 2, 3})},
                       // 0, 1 use up one bit; a code of two bits no longer fits.
-                      BadSpec{"overfullAtLength2", false, Spec({2, 1}, {1, 2, 3})},
+                      BadSpec{"overfullAtLength2", false, Dht({2, 1}, {1, 2, 3})},
                       // One code at each length 1..15 leaves room for two of 16 bits, not three.
                       BadSpec{"overfullAtLength16", false,
-                              Spec({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3}, std::vector<uint8_t>(18, 1))},
-                      BadSpec{"shorterThanItsCounts", false, Spec({0, 4}, {1, 2})}),
+                              Dht({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3}, std::vector<uint8_t>(18, 1))},
+                      BadSpec{"shorterThanItsCounts", false, Dht({0, 4}, {1, 2})}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every 16-bit window maps to the symbol whose code is its prefix; windows
@@ -100,10 +100,10 @@ TEST(HuffmanTables, LookupBufferAgreesWithPrefixSearch) {
     std::vector<uint8_t> symbols(256);
     for (int i = 0; i < 256; ++i) symbols[i] = static_cast<uint8_t>(i);
     std::shuffle(symbols.begin(), symbols.end(), rng);
-    std::vector<uint8_t> spec = bits;
-    spec.insert(spec.end(), symbols.begin(), symbols.begin() + total);
+    std::vector<uint8_t> dht = bits;
+    dht.insert(dht.end(), symbols.begin(), symbols.begin() + total);
     HuffCodeRec codes[256];
-    ASSERT_EQ(rk::BuildAcCodeTable(spec, codes), TableBuild::kOk);
+    ASSERT_EQ(rk::BuildAcCodeTable(dht, codes), TableBuild::kOk);
     std::vector<uint8_t> lut(65536, 0x5A);
     rk::BuildDecodeLut(codes, 256, lut.data());
     for (uint32_t w = 0; w < 65536; ++w) {
