@@ -36,7 +36,7 @@ fuzz_sources=(fuzz/*_fuzz.cpp)
 if [ ${#fuzz_sources[@]} -gt 0 ]; then
   echo "== Fuzz smoke runs (clang libFuzzer, ${FUZZ_SECONDS}s each)"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DRK_FUZZ=ON -DRK_TESTS=OFF -DRK_APP=OFF >/dev/null
+    -DRK_FUZZ=ON -DRK_TESTS=OFF >/dev/null
   cmake --build build-fuzz -j "$JOBS"
   for src in "${fuzz_sources[@]}"; do
     name=$(basename "$src" .cpp)
