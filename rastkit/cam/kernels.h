@@ -1,37 +1,71 @@
 // Block kernels shared by every DCT codec of the library (CAM, JPEG, camera
-// data): the entropy bit reader and Huffman block decoder, dequantisation,
-// the 8x8 inverse transform in 16-bit fixed point, and the two colour
-// conversions. They keep no state of their own: the bit reader's state
-// (streamData, streamLength, bitPos, decodeError), the zigzag order and the
-// transform constants live in the module table.
+// data): the entropy block decoder, dequantisation, the 8x8 inverse
+// transform in 16-bit fixed point, and the two colour conversions. They keep
+// no state of their own: the bit reader's state (streamData, streamLength,
+// bitPos, decodeError), the zigzag order and the transform constants live in
+// the module table.
+//
+// DecodeBlock here is the plain, symbol-at-a-time decoder that works straight
+// on the module table. Hot loops use BlockDecoder (block_decoder.h), which
+// gives the same results block for block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "rastkit.h"
 
 namespace rk {
 
+// Outcome of decoding one block.
+enum class [[nodiscard]] DecodeStatus : uint8_t {
+  kOk,           // all 64 coefficients decoded (end of block or coefficient 63)
+  kStreamError,  // decodeError is set (-16 restart marker, -17 end of data,
+                 // or a value the caller left there): the block stopped
+  kNoCode,       // the 16-bit window matches no code of the table; nothing
+                 // was consumed for that symbol and decodeError is untouched
+  kBadRun,       // an AC run would pass coefficient 63: the positions up to
+                 // 63 were zeroed and the block stopped there
+};
+
 // Decodes one 8x8 block of Huffman-coded coefficients from the module
-// table's bit stream into block (natural order), updating *predictor.
-// dcLut/acLut are 65536-entry lookup buffers or null (then the code tables
-// are searched). Errors of the bit reader land in table->decodeError and
-// stop the block; positions the stream does not reach keep their values.
-void DecodeBlock(ModuleTableRec* table, int16_t* block, const HuffCodeRec* dcTable,
-                 const HuffCodeRec* acTable, const uint8_t* dcLut, const uint8_t* acLut,
-                 int16_t* predictor);
+// table's bit stream into block (natural order) and updates *predictor.
+// dcTable has 16 entries, acTable 256. dcLut/acLut are 65536-entry lookup
+// buffers (table->huffLut[...]) or null, then the code tables are searched
+// in symbol order. Positions the stream does not reach keep their values.
+// table->bitPos advances; table->decodeError receives -16/-17 from the bit
+// reader. Never reads at or past streamLength.
+DecodeStatus DecodeBlock(ModuleTableRec* table, int16_t* block, const HuffCodeRec* dcTable,
+                         const HuffCodeRec* acTable, const uint8_t* dcLut, const uint8_t* acLut,
+                         int16_t* predictor);
 
 // block[i] = (block[i] * quant[i]) mod 2^16, as signed 16-bit.
 void DequantizeBlock(int16_t* block, const uint16_t* quant);
 
-// In-place 8x8 inverse DCT (rows, then columns), no level shift.
+// In-place 8x8 inverse DCT (rows, then columns) with table->idctConst, no
+// level shift. Each pass writes its outputs back as wrapped signed 16-bit
+// values. Skips the arithmetic for all-zero rows, DC-only rows/columns and
+// DC-only blocks; bit-exact with reference::InverseTransformBlock.
 void InverseTransformBlock(const ModuleTableRec* table, int16_t* block);
 
 // In place: (Y, Cb, Cr) with Y in 0..255 and Cb, Cr centred on 0 become
 // (R, G, B) clamped to 0..255.
 void YccToRgb(int16_t* y, int16_t* cb, int16_t* cr);
 
-// In place: (R, G, B) become (Y, Cb, Cr), Cb and Cr centred on 0, unclamped.
+// In place: (R, G, B) become (Y, Cb, Cr), Cb and Cr centred on 0, unclamped
+// (results wrap to signed 16-bit).
 void RgbToYcc(int16_t* r, int16_t* g, int16_t* b);
+
+// The same conversions over count samples of three separate rows, in place.
+void YccToRgbRow(int16_t* y, int16_t* cb, int16_t* cr, size_t count);
+void RgbToYccRow(int16_t* r, int16_t* g, int16_t* b, size_t count);
+
+// Plain versions of the optimised kernels, written straight from the
+// arithmetic they define; kept compiled so that tests can hold the fast ones
+// to them bit for bit.
+namespace reference {
+void DequantizeBlock(int16_t* block, const uint16_t* quant);
+void InverseTransformBlock(const ModuleTableRec* table, int16_t* block);
+}  // namespace reference
 
 }  // namespace rk

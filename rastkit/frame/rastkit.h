@@ -407,7 +407,7 @@ RK_API int16_t RkCheckCAMFileType(const uint8_t* file, uint32_t* length, uint32_
 
 /* Locates the thumbnail section of a CAM file: 0 with its byte length and
  * file offset stored (both pointers required), 1 when not a CAM file or no
- * thumbnail, -2 when the file pointer is null. */
+ * thumbnail, -2 when the file pointer or an output pointer is null. */
 RK_API int16_t RkGetCAMThumbnailInfo(const uint8_t* file, uint32_t* length, uint32_t* offset);
 
 /* Copies the thumbnail section's bytes unchanged into dest, which must hold
@@ -422,6 +422,20 @@ RK_API int16_t RkGetCAMThumbnail(const uint8_t* file, uint8_t* dest);
  * data.  0, -2 (table or record null), -3 (file null / not CAM / no CAM
  * picture). */
 RK_API int16_t RkDecodeCAMHeader(ModuleTableRec* table, const uint8_t* file, uint32_t* endOffset, ImageBlkAttrRec* image);
+
+/* Sized forms of the four calls above, for callers that know the file size
+ * (fileSize bytes at file). They give the same results and outputs, and
+ * answer -3 instead of reading past the end whenever the file header, the
+ * directory, the section asked for or (RkDecodeCAMHeaderEx) the 136-byte
+ * picture header and its three coded streams do not lie inside the file.
+ * Offsets are summed in 64 bits, so a hostile directory cannot wrap them
+ * back into the file.  RkGetCAMThumbnailInfoEx also gives -2 for a null
+ * length or offset pointer; RkGetCAMThumbnailEx gives -4 when the
+ * thumbnail is longer than destSize and writes nothing. */
+RK_API int16_t RkCheckCAMFileTypeEx(const uint8_t* file, uint32_t fileSize, uint32_t* length, uint32_t* offset);
+RK_API int16_t RkGetCAMThumbnailInfoEx(const uint8_t* file, uint32_t fileSize, uint32_t* length, uint32_t* offset);
+RK_API int16_t RkGetCAMThumbnailEx(const uint8_t* file, uint32_t fileSize, uint8_t* dest, uint32_t destSize);
+RK_API int16_t RkDecodeCAMHeaderEx(ModuleTableRec* table, const uint8_t* file, uint32_t fileSize, uint32_t* endOffset, ImageBlkAttrRec* image);
 
 /* ------------------------------------------------------------------------ */
 /* CAM decoding                                                             */

@@ -1,0 +1,494 @@
+#include "rk_dib.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "auto_convert.h"
+#include "rastkit_bridge.h"
+#include "write_all.h"
+
+namespace corvid {
+namespace {
+
+// Written into every TIFF file as its comment (15 characters, no zero).
+constexpr char kTiffComment[] = "TIFF by Halvard";
+constexpr uint32_t kTiffCommentLength = sizeof kTiffComment - 1;
+
+// Three components, the first sampled 2 x 1.
+constexpr uint16_t kJpegFormat = 0x3001;
+
+// The smallest JPEG stream: SOI and EOI. Shorter data is not measured at all.
+constexpr uint32_t kMinJpegBytes = 4;
+
+bool ReadWhole(QIODevice& file, uint8_t* into, qint64 count) {
+  qint64 done = 0;
+  while (done < count) {
+    const qint64 n = file.read(reinterpret_cast<char*>(into) + done, count - done);
+    if (n <= 0) return false;
+    done += n;
+  }
+  // A file that grew while it was read is not the file that was measured.
+  char extra;
+  return file.read(&extra, 1) == 0;
+}
+
+bool NameHas(const QString& name, const char* upper, const char* lower) {
+  return name.contains(QLatin1String(upper)) || name.contains(QLatin1String(lower));
+}
+
+void CopySlot(const QString& text, char* slot, const char*& pointer, uint16_t& length) {
+  if (text.isEmpty()) {
+    pointer = nullptr;
+    length = 0;
+    return;
+  }
+  const QByteArray bytes = text.toLatin1();
+  const size_t n = std::min<size_t>(static_cast<size_t>(bytes.size()), 255);
+  std::memcpy(slot, bytes.constData(), n);
+  slot[n] = '\0';
+  pointer = slot;
+  // What was copied and its zero: a longer text is cut at 255 characters,
+  // and the writer must not be told to read past the slot.
+  length = static_cast<uint16_t>(n + 1);
+}
+
+}  // namespace
+
+void FillExifTexts(ExifTagInfoRec& record, ExifTextBlock& block, const Settings& settings,
+                   const QDateTime& now) {
+  const QDate d = now.date();
+  const QTime t = now.time();
+  block.date.year = static_cast<uint16_t>(d.year());
+  block.date.month = static_cast<uint8_t>(d.month());
+  block.date.day = static_cast<uint8_t>(d.day());
+  block.date.hour = static_cast<uint8_t>(t.hour());
+  block.date.minute = static_cast<uint8_t>(t.minute());
+  block.date.second = static_cast<uint8_t>(t.second());
+  CopySlot(settings.make, block.slot[0], record.make, record.makeLength);
+  CopySlot(settings.model, block.slot[1], record.model, record.modelLength);
+  CopySlot(settings.software, block.slot[2], record.software, record.softwareLength);
+  CopySlot(settings.copyright, block.slot[3], record.copyright, record.copyrightLength);
+  record.dateTime = &block.date;
+  record.dateTimeOriginal = &block.date;
+  record.dateTimeDigitized = &block.date;
+}
+
+// Bytes ready to be written: a buffer of our own, or a view of the kept stream.
+struct CRKDib::Encoded {
+  HeapBytes owned;
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+};
+
+CRKDib::CRKDib(UserInterface& ui, Profile profile) : CDib(ui), profile_(profile) {
+  moduleTable_ = AllocZeroed(RkGetCompressBlkSize());
+  if (moduleTable_) RkInitModuleTable(table());
+  if (profile_ == Profile::Use) {
+    QSettings store(ProfileFormat(), QSettings::UserScope, QStringLiteral("Quillbank"),
+                    QStringLiteral("Corvid"));
+    settings_ = LoadSettings(store);
+  }
+}
+
+CRKDib::~CRKDib() {
+  ReleaseImage();
+  pixelBlock_.reset();
+  fileBuffer_.reset();
+  if (moduleTable_) RkFreeModuleTable(table());
+  if (profile_ == Profile::Use) {
+    QSettings store(ProfileFormat(), QSettings::UserScope, QStringLiteral("Quillbank"),
+                    QStringLiteral("Corvid"));
+    StoreSettings(store, settings_);
+  }
+}
+
+ModuleTableRec* CRKDib::table() const {
+  return reinterpret_cast<ModuleTableRec*>(moduleTable_.get());
+}
+
+const uint8_t* CRKDib::KeptStream() const {
+  if (!fileBuffer_ || streamOffset_ < 0 || streamLength_ <= 0) return nullptr;
+  return fileBuffer_.get() + streamOffset_;
+}
+
+void CRKDib::DescribePicture(ImageBlkAttrRec& image) const {
+  image.width = static_cast<uint16_t>(pixelBlock_->width());
+  image.height = static_cast<uint16_t>(pixelBlock_->height());
+  pixelBlock_->Describe(image);
+}
+
+bool CRKDib::ImportFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    // An unreadable file is a file whose bytes could not be read.
+    loaded_ = false;
+    ui_.Report(Message::FormatError);
+    return false;
+  }
+  return ImportFile(file, QFileInfo(path).absoluteFilePath());
+}
+
+bool CRKDib::ImportFile(QIODevice& file, const QString& fullPath) {
+  loaded_ = false;
+  conversion_ = Conversion();
+  BusyScope busy(ui_);
+
+  // Everything below is built aside and only replaces the current picture,
+  // stream and information once the new picture has decoded.
+  const qint64 fileSize = file.size();
+  HeapBytes buffer;
+  if (fileSize > 0 && fileSize <= kMaxFileBytes) buffer = AllocZeroed(static_cast<size_t>(fileSize));
+  if (!buffer || !ReadWhole(file, buffer.get(), fileSize)) {
+    ui_.Report(Message::FormatError);
+    return false;
+  }
+  const uint8_t* data = buffer.get();
+  const uint32_t size = static_cast<uint32_t>(fileSize);
+
+  int recognised = -1;
+  std::unique_ptr<PixelBlock> block;
+  Message failure = Message::FormatError;
+  int32_t streamOffset = -1;
+  int32_t streamLength = 0;
+  CExif exif;
+
+  uint32_t sectionLength = 0;
+  uint32_t sectionOffset = 0;
+  const int16_t camType = lib::CheckCamFile(data, size, &sectionLength, &sectionOffset);
+  uint32_t jpegOffset = 0, width = 0, height = 0;
+  if (camType == 3) {
+    recognised = 3;
+    block = DecodeToDib(data, static_cast<uint32_t>(settings_.camWidth),
+                        static_cast<uint32_t>(settings_.camHeight), size, SourceFormat::Cam,
+                        &failure);
+  } else if (camType == 4) {
+    // The sized check has made sure the section lies inside the file.
+    uint32_t length = sectionLength;
+    const int32_t jpegLength = CheckJfif(data + sectionOffset, &jpegOffset, &length, &width, &height);
+    if (jpegLength > 0) {
+      recognised = 4;
+      block = DecodeToDib(data + sectionOffset + jpegOffset, width, height,
+                          static_cast<uint32_t>(jpegLength), SourceFormat::Jpeg, &failure);
+      streamOffset = static_cast<int32_t>(sectionOffset + jpegOffset);
+      streamLength = jpegLength;
+    }
+  } else {
+    uint32_t length = size;
+    const int32_t jpegLength = CheckJfif(data, &jpegOffset, &length, &width, &height);
+    if (jpegLength > 0) {
+      recognised = 0;
+      block = DecodeToDib(data + jpegOffset, width, height, static_cast<uint32_t>(jpegLength),
+                          SourceFormat::Jpeg, &failure);
+      streamOffset = static_cast<int32_t>(jpegOffset);
+      streamLength = jpegLength;
+      if (block) ReadExif(data + jpegOffset, static_cast<uint32_t>(jpegLength), true, exif);
+    } else {
+      uint32_t tiffOffset = 0;
+      length = size;
+      if (CheckTiff(data, &tiffOffset, &length, &width, &height) > 0) {
+        recognised = 16;
+        block = DecodeToDib(data, width, height, length, SourceFormat::Tiff, &failure);
+        if (block) ReadExif(data, size, false, exif);
+      }
+    }
+  }
+
+  if (recognised < 0 || !block) {
+    ui_.Report(recognised < 0 ? Message::FormatError : failure);
+    return false;
+  }
+
+  ReleaseImage();
+  pixelBlock_ = std::move(block);
+  AttachImage(pixelBlock_->data(), false);
+  streamOffset_ = streamOffset;
+  streamLength_ = streamLength;
+  // Only a JPEG stream is worth keeping: it is written back unchanged.
+  fileBuffer_ = streamOffset >= 0 ? std::move(buffer) : HeapBytes();
+  exif_ = exif;
+  loaded_ = true;
+
+  if (settings_.autoConversion()) AutoConvert(fullPath);
+  return true;
+}
+
+void CRKDib::AdoptPicture(std::unique_ptr<PixelBlock> block) {
+  ReleaseImage();
+  pixelBlock_ = std::move(block);
+  if (pixelBlock_) AttachImage(pixelBlock_->data(), false);
+  fileBuffer_.reset();
+  streamOffset_ = -1;
+  streamLength_ = 0;
+  exif_.Clear();
+}
+
+std::unique_ptr<PixelBlock> CRKDib::DecodeToDib(const uint8_t* data, uint32_t width,
+                                                uint32_t height, uint32_t length,
+                                                SourceFormat format, Message* failure) {
+  *failure = Message::FormatError;
+  if (!moduleTable_) {
+    *failure = Message::MemoryError;
+    return nullptr;
+  }
+  std::unique_ptr<PixelBlock> block = PixelBlock::Create(width, height);
+  if (!block) {
+    *failure = Message::MemoryError;
+    return nullptr;
+  }
+  ImageBlkAttrRec image{};
+  block->Describe(image);
+  int16_t result = RK_ERR_FORMAT;
+  switch (format) {
+    case SourceFormat::Jpeg: {
+      if (lib::DecodeJfifHeader(table(), data, length, &image) < 0) return nullptr;
+      // The block was sized from the same stream; a stream that says
+      // otherwise now would be decoded past the block.
+      if (image.width != width || image.height != height) return nullptr;
+      result = (image.format & RK_FORMAT_PROGRESSIVE) != 0
+                   ? lib::DecompressProgressiveJpeg(table(), &image)
+                   : lib::DecompressJpeg(table(), &image);
+      break;
+    }
+    case SourceFormat::Cam: {
+      RkInitLHuffmanTable(table());
+      RkInitCHuffmanTable(table());
+      if (lib::DecodeCamHeader(table(), data, length, &image) != 0) return nullptr;
+      // The CAM size setting is the size of the decoded raster.
+      image.width = static_cast<uint16_t>(width);
+      image.height = static_cast<uint16_t>(height);
+      result = lib::DecompressCam(table(), &image);
+      break;
+    }
+    case SourceFormat::Tiff: {
+      image.format = 1;  // the first directory only
+      if (lib::DecodeTiffHeader(table(), data, length, &image) <= -1) return nullptr;
+      if (image.width != width || image.height != height) return nullptr;
+      result = lib::DecodeTiff(table(), &image);
+      break;
+    }
+  }
+  if (result != 0) return nullptr;
+  return block;
+}
+
+int32_t CRKDib::CheckJfif(const uint8_t* data, uint32_t* offset, uint32_t* length,
+                          uint32_t* width, uint32_t* height) {
+  if (*length < kMinJpegBytes) return -1;
+  ImageBlkAttrRec image{};
+  const int32_t soi = lib::DecodeJfifHeader(nullptr, data, *length, &image);
+  if (soi < 0) return -1;
+  // SOI through the end of EOI. A progressive stream is measured from its
+  // SOI; a baseline one from the start of the entropy-coded data.
+  uint64_t streamLength = (image.format & RK_FORMAT_PROGRESSIVE) != 0
+                              ? uint64_t{image.dataLength} + 2
+                              : uint64_t{image.dataLength} + image.dataOffset - soi + 2;
+  // The stream is kept and written back as it is: it must lie inside the data.
+  if (streamLength > *length - static_cast<uint32_t>(soi) || streamLength > INT32_MAX) return -1;
+  *offset = static_cast<uint32_t>(soi);
+  *width = image.width;
+  *height = image.height;
+  *length = static_cast<uint32_t>(streamLength);
+  return static_cast<int32_t>(streamLength);
+}
+
+int32_t CRKDib::CheckTiff(const uint8_t* data, uint32_t* offset, uint32_t* length,
+                          uint32_t* width, uint32_t* height) {
+  ImageBlkAttrRec image{};
+  image.format = 1;
+  const int32_t result = lib::DecodeTiffHeader(table(), data, *length, &image);
+  if (result <= 0) return -1;
+  *offset = 0;
+  *width = image.width;
+  *height = image.height;
+  return static_cast<int32_t>(*length);
+}
+
+bool CRKDib::ReadExif(const uint8_t* data, uint32_t length, bool check, CExif& into) {
+  int32_t offset = 0;
+  int32_t limit = static_cast<int32_t>(length);
+  if (check) {
+    const int16_t found = lib::CheckExifFile(data, static_cast<int32_t>(length), &limit);
+    if (found < 0) return false;
+    offset = found;
+  }
+  ExifTagInfoRec record{};
+  ImageBlkAttrRec scratch{};
+  lib::InitExifRecord(&record);
+  if (lib::DecodeExifHeader(data + offset, &limit, &scratch, &record) < 100) return false;
+  into.LoadFromRecord(record);
+  return true;
+}
+
+int16_t CRKDib::EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBlkAttrRec& image) {
+  RkInitCHuffmanTable(table());
+  RkInitLHuffmanTable(table());
+  RkSetQuantizeScaleFactor(table(), &scale, &scale);
+
+  // Four 256-byte text slots and the date: the time of saving goes into
+  // all three Exif dates; the opened file's shooting information is not
+  // carried over.
+  HeapBytes texts;
+  ExifTagInfoRec record{};
+  if (settings_.fileStyle == FileStyle::Exif) {
+    texts = AllocZeroed(sizeof(ExifTextBlock));
+    if (!texts) return RK_ERR_MEMORY;
+    lib::InitExifRecord(&record);
+    FillExifTexts(record, *reinterpret_cast<ExifTextBlock*>(texts.get()), settings_,
+                  QDateTime::currentDateTime());
+  }
+
+  image.data = buffer;
+  image.dataLength = size;
+  image.format = kJpegFormat;
+  image.restartInterval = 0;
+  int16_t result;
+  switch (settings_.fileStyle) {
+    case FileStyle::Progressive: result = lib::ExportProgressiveJfif(table(), &image); break;
+    case FileStyle::Exif: result = lib::ExportExif(table(), &scale, &record, &image); break;
+    case FileStyle::Normal:
+    default: result = lib::ExportJfif(table(), &image); break;
+  }
+  RkSetGlobalComment(table(), nullptr, 0);
+  return result;
+}
+
+bool CRKDib::EncodeJpegFile(Encoded& out) {
+  const uint8_t* kept = KeptStream();
+  if (kept != nullptr && settings_.alwaysCompress == 0) {
+    // The stream of the opened file, unchanged: no new Exif, no new settings.
+    out.owned.reset();
+    out.data = kept;
+    out.size = static_cast<size_t>(streamLength_);
+    return true;
+  }
+  if (!moduleTable_) {
+    ui_.Report(Message::MemoryError);
+    return false;
+  }
+  // Half the raw pixel bytes, never grown: the encoder reports a picture
+  // that does not fit, and the save fails with "Export Error".
+  const uint32_t capacity = Info().sizeImage / 2;
+  HeapBytes buffer = AllocZeroed(capacity);
+  if (!buffer) {
+    ui_.Report(Message::MemoryError);
+    return false;
+  }
+  ImageBlkAttrRec image{};
+  DescribePicture(image);
+  int16_t result;
+  {
+    BusyScope busy(ui_);
+    result = EncodeJpeg(buffer.get(), capacity, settings_.quantScale(), image);
+  }
+  if (result != 0 || image.dataLength == 0 || image.dataLength > capacity) {
+    ui_.Report(Message::ExportError);
+    return false;
+  }
+  out.size = image.dataLength;
+  out.owned = std::move(buffer);
+  out.data = out.owned.get();
+  return true;
+}
+
+bool CRKDib::EncodeTiffFile(Encoded& out) {
+  if (!moduleTable_) {
+    ui_.Report(Message::MemoryError);
+    return false;
+  }
+  const auto* comment = reinterpret_cast<const uint8_t*>(kTiffComment);
+  ImageBlkAttrRec image{};
+  DescribePicture(image);
+  // Sized with the same comment set as for the export itself.
+  RkSetGlobalComment(table(), comment, kTiffCommentLength);
+  const int32_t size = lib::TiffExportSize(table(), &image);
+  RkSetGlobalComment(table(), nullptr, 0);
+  if (size <= 0) {
+    ui_.Report(Message::ExportError);
+    return false;
+  }
+  HeapBytes buffer = AllocZeroed(static_cast<size_t>(size));
+  if (!buffer) {
+    ui_.Report(Message::MemoryError);
+    return false;
+  }
+  int16_t result;
+  {
+    BusyScope busy(ui_);
+    image.data = buffer.get();
+    image.dataLength = static_cast<uint32_t>(size);
+    RkSetGlobalComment(table(), comment, kTiffCommentLength);
+    result = lib::ExportTiff(table(), &image);
+    RkSetGlobalComment(table(), nullptr, 0);
+  }
+  if (result != 0 || image.dataLength == 0 || image.dataLength > static_cast<uint32_t>(size)) {
+    ui_.Report(Message::ExportError);
+    return false;
+  }
+  out.size = image.dataLength;
+  out.owned = std::move(buffer);
+  out.data = out.owned.get();
+  return true;
+}
+
+bool CRKDib::ExportFile(QIODevice& file, const QString& fileName) {
+  if (!pixelBlock_) return false;
+  const QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+  // Exactly these spellings, as substrings: "photo.Jpg" is none of them.
+  if (NameHas(name, ".BMP", ".bmp")) return WriteBmp(file);
+  Encoded encoded;
+  if (NameHas(name, ".JPG", ".jpg") && !EncodeJpegFile(encoded)) return false;
+  // A name with both extensions is encoded both ways; the TIFF bytes win.
+  if (NameHas(name, ".TIF", ".tif") && !EncodeTiffFile(encoded)) return false;
+  if (encoded.data == nullptr || encoded.size == 0) {
+    ui_.Report(Message::FormatError);
+    return false;
+  }
+  if (!WriteAll(file, encoded.data, encoded.size)) {
+    ui_.Report(Message::WriteError);
+    return false;
+  }
+  return true;
+}
+
+bool CRKDib::AutoConvert(const QString& sourcePath) {
+  conversion_ = Conversion();
+  if (!pixelBlock_ || sourcePath.isEmpty()) return false;
+  conversion_.attempted = true;
+  const Target target = settings_.target();
+  Encoded encoded;
+  std::vector<uint8_t> bmp;
+  switch (target) {
+    case Target::Jpeg:
+      if (!EncodeJpegFile(encoded)) return false;
+      break;
+    case Target::Tiff:
+      if (!EncodeTiffFile(encoded)) return false;
+      break;
+    case Target::Bmp:
+    default:
+      // "BM", the file size 54 + stride x height, two zero words, the pixel
+      // offset 54, then the pixel block as it is.
+      if (!BmpBytes(bmp)) {
+        ui_.Report(Message::MemoryError);
+        return false;
+      }
+      encoded.data = bmp.data();
+      encoded.size = bmp.size();
+      break;
+  }
+  const CreateResult created =
+      CreateNewFile(OutputPrefix(sourcePath, settings_.outputPath),
+                    OutputFileName(sourcePath, target), encoded.data, encoded.size);
+  if (!created.ok) {
+    ui_.Report(created.failure);
+    return false;
+  }
+  conversion_.ok = true;
+  conversion_.outputPath = created.path;
+  return true;
+}
+
+}  // namespace corvid

@@ -1,0 +1,140 @@
+// CRKDib: the document's image object. It owns the library's module table,
+// the current picture (a 24-bit pixel block the CDib part is attached to),
+// the file buffer of the file opened last when it holds a JPEG stream that
+// can be written out again, the Exif information and the settings; it
+// imports files (recognise, decode), exports the picture (BMP, JPEG, TIFF)
+// and runs auto conversion.
+//
+// One CRKDib per thread: the library keeps its state in the module table,
+// so several image objects may decode and encode at once. The only state
+// the JPEG encoders share process-wide is the restart-marker number, and
+// this program never asks for restart intervals.
+#pragma once
+
+#include <QDateTime>
+#include <QIODevice>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "bitmap.h"
+#include "dib.h"
+#include "exif_text.h"
+#include "messages.h"
+#include "settings.h"
+
+namespace corvid {
+
+// Largest file the import reads: far above any camera picture, and inside
+// the 32-bit lengths the library takes.
+constexpr qint64 kMaxFileBytes = 256ll << 20;
+
+// Format codes of DecodeToDib.
+enum class SourceFormat { Jpeg = 0, Cam = 3, Tiff = 16 };
+
+// The four 256-byte text slots (make, model, software, copyright) and the
+// date record an Exif save points its record at.
+struct ExifTextBlock {
+  char slot[4][256];
+  ExifDateTimeRec date;
+};
+// Fills the texts and dates of an Exif record for saving: each non-empty
+// setting text is copied (at most 255 characters and a terminating zero)
+// into its slot with the length counting that zero; an empty text gives a
+// null pointer and length 0. All three dates point at `now`.
+void FillExifTexts(ExifTagInfoRec& record, ExifTextBlock& block, const Settings& settings,
+                   const QDateTime& now);
+
+class CRKDib : public CDib {
+ public:
+  enum class Profile {
+    Use,     // read the settings from the profile store now, write them back at the end
+    Ignore,  // defaults, never stored (corvid-convert, tests)
+  };
+  CRKDib(UserInterface& ui, Profile profile);
+  ~CRKDib() override;
+
+  Settings& settings() { return settings_; }
+  const Settings& settings() const { return settings_; }
+
+  // Opens the file at `path` for reading and imports it.
+  bool ImportFile(const QString& path);
+  // Reads the whole file, recognises it (CAM picture, JPEG inside a CAM
+  // file, JPEG, TIFF), decodes it into a new pixel block and, when auto
+  // conversion is on, converts it. True when the new picture is in place.
+  // An empty, unreadable, truncated or unknown file, or one that fails to
+  // decode, reports "Format Error" ("Memory Error" when the picture cannot
+  // be allocated) and leaves the picture, kept stream and Exif information
+  // as they were.
+  bool ImportFile(QIODevice& file, const QString& fullPath);
+
+  // Writes the picture to an open, empty file named `fileName` (only its
+  // extension matters): ".bmp"/".BMP" as BMP, ".jpg"/".JPG" as JPEG (the
+  // kept stream unchanged unless Always Compress is set), ".tif"/".TIF" as
+  // TIFF. False (after a message) on failure; false without a message when
+  // there is no picture.
+  bool ExportFile(QIODevice& file, const QString& fileName);
+
+  // Encodes the picture described by `image` into buffer (capacity size)
+  // by the File Style setting; the library's result, bytes in dataLength.
+  int16_t EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBlkAttrRec& image);
+
+  // The length of the JPEG stream at data (SOI through EOI, > 0), its SOI
+  // offset and size; -1 when data holds no whole JPEG stream in *length
+  // bytes. *length is the bytes available on entry.
+  int32_t CheckJfif(const uint8_t* data, uint32_t* offset, uint32_t* length, uint32_t* width,
+                    uint32_t* height);
+  // The same for a TIFF file; -1 while the library has no TIFF reader.
+  int32_t CheckTiff(const uint8_t* data, uint32_t* offset, uint32_t* length, uint32_t* width,
+                    uint32_t* height);
+  // Reads Exif information from data into `into` (check: look for the Exif
+  // marker first; else data is a TIFF header). False when there is none.
+  bool ReadExif(const uint8_t* data, uint32_t length, bool check, CExif& into);
+
+  // Converts the current picture as auto conversion does, for the file at
+  // sourcePath; reports its own failures.
+  bool AutoConvert(const QString& sourcePath);
+
+  struct Conversion {
+    bool attempted = false;
+    bool ok = false;
+    QString outputPath;
+  };
+  // What the auto conversion of the last import did.
+  const Conversion& LastConversion() const { return conversion_; }
+
+  // Makes block the current picture as an import would, with no kept
+  // stream and no Exif information (a picture that came from elsewhere).
+  void AdoptPicture(std::unique_ptr<PixelBlock> block);
+
+  bool HasPicture() const { return pixelBlock_ != nullptr; }
+  const PixelBlock* Picture() const { return pixelBlock_.get(); }
+  bool Loaded() const { return loaded_; }
+  const CExif& Exif() const { return exif_; }
+  int32_t StreamOffset() const { return streamOffset_; }
+  int32_t StreamLength() const { return streamLength_; }
+  // The kept JPEG stream, or null.
+  const uint8_t* KeptStream() const;
+
+ private:
+  struct Encoded;
+  std::unique_ptr<PixelBlock> DecodeToDib(const uint8_t* data, uint32_t width, uint32_t height,
+                                          uint32_t length, SourceFormat format, Message* failure);
+  void DescribePicture(ImageBlkAttrRec& image) const;
+  bool EncodeJpegFile(Encoded& out);
+  bool EncodeTiffFile(Encoded& out);
+  ModuleTableRec* table() const;
+
+  Profile profile_;
+  Settings settings_;
+  HeapBytes moduleTable_;
+  std::unique_ptr<PixelBlock> pixelBlock_;
+  HeapBytes fileBuffer_;
+  int32_t streamOffset_ = -1;
+  int32_t streamLength_ = 0;
+  bool loaded_ = false;
+  CExif exif_;
+  Conversion conversion_;
+};
+
+}  // namespace corvid

@@ -1,0 +1,116 @@
+// Fast entropy decoding of coefficient blocks.
+//
+// BlockDecoder keeps up to 64 upcoming bits in a register and refills it
+// several bytes at a time. Only "plain" bytes enter the register: bytes that
+// are not 0xFF and do not follow a 0xFF (and lie before the stream's end).
+// Inside plain bytes there is no stuffing and no marker check can fire, so a
+// symbol whose window and value bits are all in the register is decoded with
+// shifts alone. Any symbol that needs a byte outside (0xFF, the byte after
+// it, the end of the data) goes through the plain bit reader of
+// bit_reader.h from the same position. After every block the coefficients,
+// the predictor, bitPos, decodeError and the status are exactly those of
+// DecodeBlock.
+//
+// Typical use:
+//   HuffLookup dc, ac;
+//   dc.Build(table->dcCodeTable[0], 16, table->huffLut[0]);
+//   ac.Build(table->acCodeTable[0], 256, table->huffLut[2]);
+//   BlockDecoder decoder(table);
+//   for (...) { if (decoder.Decode(block, dc, ac, &pred) != DecodeStatus::kOk) ...; }
+//   decoder.Sync();   // bitPos and decodeError back into the table
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "cam/kernels.h"
+#include "rastkit.h"
+
+namespace rk {
+
+// Symbol lookup for one code table, giving exactly the symbol and length
+// that MatchSymbol gives for every 16-bit window.
+//
+// With a 65536-byte lookup buffer it reads the buffer and takes the length
+// from a copy of the table's lengths. Without one it uses a table indexed by
+// the window's first kPrimaryBits bits: an entry holds the symbol directly
+// when the first symbol (in symbol order) that can match such windows has a
+// code of at most kPrimaryBits bits; otherwise it names a short list of
+// candidates, in symbol order, which are compared against the whole window.
+// Building costs one pass over the symbols plus the 1024 entries, and
+// allocates nothing.
+class HuffLookup {
+ public:
+  static constexpr unsigned kPrimaryBits = 10;
+  static constexpr unsigned kMaxSymbols = 256;
+
+  HuffLookup() = default;
+  HuffLookup(const HuffCodeRec* codes, unsigned count, const uint8_t* lut) {
+    Build(codes, count, lut);
+  }
+  // codes has count entries (16 for DC, 256 for AC; at most 256). lut may be
+  // null. The lookup copies what it needs: later changes to codes or lut do
+  // not reach it. A null codes table gives a lookup that matches nothing.
+  void Build(const HuffCodeRec* codes, unsigned count, const uint8_t* lut);
+
+  // Symbol and code length for a 16-bit window; false when nothing matches.
+  bool Match(uint32_t window, unsigned* symbol, unsigned* length) const;
+
+ private:
+  struct Entry {
+    uint16_t listStart;  // candidates in list_ when listCount > 0
+    uint16_t listCount;
+    uint8_t symbol;      // direct hit when length > 0
+    uint8_t length;
+  };
+  const uint8_t* lut_ = nullptr;
+  unsigned count_ = 0;
+  std::array<uint8_t, kMaxSymbols> lengths_{};  // 0 also for lengths above 16
+  std::array<uint16_t, kMaxSymbols> codes_{};
+  std::array<Entry, 1u << kPrimaryBits> primary_{};
+  // Each symbol longer than kPrimaryBits sits in one list, and each list ends
+  // with at most one short symbol.
+  std::array<uint8_t, 2 * kMaxSymbols> list_{};
+};
+
+class BlockDecoder {
+ public:
+  // Takes streamData, streamLength, bitPos, decodeError and the zigzag order
+  // from the table. The table is written only by Sync().
+  explicit BlockDecoder(ModuleTableRec* table);
+
+  // Decodes one block as DecodeBlock does, with dc/ac built from the code
+  // tables (and lookup buffers) that DecodeBlock would be given.
+  DecodeStatus Decode(int16_t* block, const HuffLookup& dc, const HuffLookup& ac,
+                      int16_t* predictor);
+
+  // Writes bitPos and decodeError back into the table.
+  void Sync() const;
+  // Drops the register and re-reads streamData, streamLength, bitPos and
+  // decodeError from the table (after the caller moved the stream, e.g.
+  // past a restart marker, or cleared the error).
+  void Reload();
+
+  [[nodiscard]] uint32_t bitPos() const { return bitPos_; }
+  [[nodiscard]] int16_t decodeError() const { return error_; }
+
+ private:
+  enum class Step : uint8_t { kOk, kError, kNoCode };
+  // One symbol and its value bits: run (AC) and value.
+  Step Symbol(const HuffLookup& lookup, bool ac, unsigned* run, int32_t* value);
+  Step SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* run, int32_t* value);
+  void Refill();
+  void Restart();  // empties the register at bitPos_
+
+  ModuleTableRec* table_;
+  const uint8_t* data_ = nullptr;
+  uint32_t length_ = 0;
+  uint32_t bitPos_ = 0;  // raw position of the register's first bit
+  int16_t error_ = 0;
+  uint64_t bits_ = 0;    // upcoming bits, most significant first
+  unsigned count_ = 0;   // valid bits in bits_
+  uint32_t next_ = 0;    // next byte to load; bitPos_ + count_ == 8 * next_
+  std::array<uint8_t, 64> zigzag_{};
+};
+
+}  // namespace rk

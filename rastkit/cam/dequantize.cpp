@@ -1,0 +1,25 @@
+#include "cam/kernels.h"
+
+namespace rk {
+
+// The low 16 bits of a product do not depend on the signedness of its
+// factors, so the multiply runs on unsigned 16-bit lanes (which compilers
+// vectorise) and the result is reinterpreted as signed.
+void DequantizeBlock(int16_t* block, const uint16_t* quant) {
+  for (int i = 0; i < 64; ++i) {
+    const auto product = static_cast<uint16_t>(static_cast<uint16_t>(block[i]) * quant[i]);
+    block[i] = static_cast<int16_t>(product);
+  }
+}
+
+namespace reference {
+
+void DequantizeBlock(int16_t* block, const uint16_t* quant) {
+  for (int i = 0; i < 64; ++i) {
+    const int32_t product = static_cast<int32_t>(block[i]) * static_cast<int32_t>(quant[i]);
+    block[i] = static_cast<int16_t>(product);  // mod 2^16
+  }
+}
+
+}  // namespace reference
+}  // namespace rk

@@ -1,0 +1,233 @@
+// Import: recognition, decoding and what an import that fails leaves alone.
+#include <QBuffer>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app_support.h"
+#include "rk_dib.h"
+
+using corvid::CRKDib;
+using corvid::Message;
+
+namespace {
+
+class Import : public ::testing::Test {
+ protected:
+  Import() : image_(ui_, CRKDib::Profile::Ignore) {}
+
+  bool ImportBytes(const QByteArray& bytes, const QString& name = "picture.cam") {
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    return image_.ImportFile(device, dir_.path() + QLatin1Char('/') + name);
+  }
+  // A picture the import must leave in place when it fails.
+  void AdoptMarker() {
+    image_.AdoptPicture(apptest::ToBlock(apptest::Gradient(9, 5)));
+    marker_ = image_.Picture();
+  }
+  void ExpectMarkerKept() {
+    EXPECT_EQ(image_.Picture(), marker_);
+    EXPECT_EQ(image_.Header(), marker_->data());
+    EXPECT_EQ(apptest::MaxDifference(apptest::FromBlock(*marker_), apptest::Gradient(9, 5)), 0);
+  }
+
+  QTemporaryDir dir_;
+  apptest::CollectingUi ui_;
+  CRKDib image_;
+  const corvid::PixelBlock* marker_ = nullptr;
+};
+
+QByteArray BmpFile() {
+  auto block = apptest::ToBlock(apptest::Gradient(6, 4));
+  apptest::CollectingUi ui;
+  corvid::CDib dib(ui);
+  dib.AttachImage(block->data(), false);
+  std::vector<uint8_t> bytes;
+  dib.BmpBytes(bytes);
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+struct Unknown {
+  const char* name;
+  QByteArray bytes;
+};
+class UnknownFile : public Import, public ::testing::WithParamInterface<Unknown> {};
+
+TEST_P(UnknownFile, FormatErrorAndThePictureStays) {
+  AdoptMarker();
+  image_.settings().storeType = corvid::kAutoConversionOn | 0;  // would write a BMP
+  EXPECT_FALSE(ImportBytes(GetParam().bytes));
+  EXPECT_EQ(ui_.messages, std::vector<Message>{Message::FormatError});
+  EXPECT_FALSE(image_.Loaded());
+  ExpectMarkerKept();
+  EXPECT_FALSE(image_.LastConversion().attempted);
+  EXPECT_TRUE(apptest::Entries(dir_.path()).empty());
+  EXPECT_EQ(ui_.depth, 0);  // the busy indicator ended
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnknownFile,
+    ::testing::Values(Unknown{"Empty", QByteArray()}, Unknown{"OneByte", QByteArray(1, '\x07')},
+                      Unknown{"Junk", QByteArray(5000, '\xAB')},
+                      Unknown{"Text", QByteArray("just some words\n")},
+                      Unknown{"Bmp", BmpFile()},
+                      Unknown{"SoiEoiOnly", QByteArray("\xFF\xD8\xFF\xD9", 4)},
+                      // A CAM header with an empty directory holds no picture.
+                      Unknown{"CamWithoutSections", QByteArray("\x07\x20MM\x00\x00", 6)},
+                      // A CAM directory whose picture section runs far past the file.
+                      Unknown{"CamSectionPastEnd",
+                              QByteArray("\x07\x20MM\x00\x01\x00\x03\x7F\xFF\xFF\xFF"
+                                         "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00",
+                                         22) + QByteArray(200, '\0')}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Import, UnreadableFiles) {
+  AdoptMarker();
+  EXPECT_FALSE(image_.ImportFile(dir_.path() + "/does-not-exist.cam"));
+  EXPECT_FALSE(image_.ImportFile(dir_.path()));  // a folder
+  EXPECT_EQ(ui_.messages, (std::vector<Message>{Message::FormatError, Message::FormatError}));
+  ExpectMarkerKept();
+}
+
+// The device claims more bytes than it delivers.
+TEST_F(Import, ShortReadIsAFormatError) {
+  class Liar : public QBuffer {
+   public:
+    qint64 size() const override { return QBuffer::size() + 100; }
+  };
+  Liar device;
+  device.setData(apptest::ReadBytes(apptest::Fixture("cam/scene_MM_thumb.cam")));
+  device.open(QIODevice::ReadOnly);
+  AdoptMarker();
+  EXPECT_FALSE(image_.ImportFile(device, dir_.path() + "/x.cam"));
+  EXPECT_EQ(ui_.messages, std::vector<Message>{Message::FormatError});
+  ExpectMarkerKept();
+}
+
+struct CamCase {
+  const char* file;
+  int sizeCode;
+  const char* expected;
+};
+class CamPicture : public Import, public ::testing::WithParamInterface<CamCase> {};
+
+TEST_P(CamPicture, DecodesToTheReferencePicture) {
+  REQUIRE_CAM_DECODER();
+  image_.settings().setCamSizeCode(GetParam().sizeCode);
+  ASSERT_TRUE(image_.ImportFile(apptest::Fixture(GetParam().file)));
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(image_.Loaded());
+  EXPECT_EQ(image_.StreamOffset(), -1);  // nothing kept for a CAM picture
+  EXPECT_EQ(image_.KeptStream(), nullptr);
+  EXPECT_FALSE(image_.Exif().HasInfo());
+  const apptest::Rgb expected = apptest::LoadPpm(apptest::Fixture(GetParam().expected));
+  EXPECT_EQ(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), expected), 0);
+  EXPECT_EQ(image_.PixelSize(), QSize(expected.width, expected.height));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, CamPicture,
+    ::testing::Values(CamCase{"cam/scene_MM_thumb.cam", 0, "cam/scene_MM_thumb.480x360.ppm"},
+                      CamCase{"cam/scene_MM_thumb.cam", 1, "cam/scene_MM_thumb.480x240.ppm"},
+                      CamCase{"cam/scene_MM_thumb.cam", 2, "cam/scene_MM_thumb.320x240.ppm"},
+                      CamCase{"cam/chart_II_extra.cam", 0, "cam/chart_II_extra.480x360.ppm"},
+                      CamCase{"cam/chart_II_extra.cam", 2, "cam/chart_II_extra.320x240.ppm"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST_F(Import, CamSizeAppliesToTheNextOpenOnly) {
+  REQUIRE_CAM_DECODER();
+  ASSERT_TRUE(image_.ImportFile(apptest::Fixture("cam/chart_II_extra.cam")));
+  image_.settings().setCamSizeCode(2);
+  EXPECT_EQ(image_.PixelSize(), QSize(480, 360));
+  ASSERT_TRUE(image_.ImportFile(apptest::Fixture("cam/chart_II_extra.cam")));
+  EXPECT_EQ(image_.PixelSize(), QSize(320, 240));
+}
+
+TEST_F(Import, JpegSectionOfACamFileIsDecodedAndKept) {
+  REQUIRE_CAM_CONTAINER();
+  REQUIRE_JPEG_DECODER();
+  const QByteArray file = apptest::ReadBytes(apptest::Fixture("cam/pattern_MM_jpegsection.cam"));
+  ASSERT_TRUE(ImportBytes(file));
+  EXPECT_TRUE(ui_.messages.empty());
+  ASSERT_NE(image_.KeptStream(), nullptr);
+  // The section is the file's last 637 bytes, SOI to EOI.
+  EXPECT_EQ(image_.StreamLength(), 637);
+  EXPECT_EQ(image_.StreamOffset(), file.size() - 637);
+  const QByteArray stream(reinterpret_cast<const char*>(image_.KeptStream()), image_.StreamLength());
+  EXPECT_TRUE(stream.startsWith("\xFF\xD8"));
+  EXPECT_TRUE(stream.endsWith("\xFF\xD9"));
+  EXPECT_FALSE(image_.Exif().HasInfo());
+  // Our decoder and libjpeg-turbo agree on the picture.
+  const apptest::Rgb peer = apptest::TurboDecode(stream);
+  EXPECT_LE(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), peer), 6);
+  EXPECT_LE(apptest::MeanDifference(apptest::FromBlock(*image_.Picture()), peer), 1.0);
+}
+
+TEST_F(Import, PlainJfifIsDecodedAndItsStreamKept) {
+  REQUIRE_JPEG_DECODER();
+  const apptest::Rgb picture = apptest::Gradient(61, 37);
+  const QByteArray jpeg = apptest::TurboEncode(picture);
+  ASSERT_TRUE(ImportBytes(jpeg, "photo.jpg"));
+  EXPECT_EQ(image_.PixelSize(), QSize(61, 37));
+  EXPECT_EQ(image_.StreamOffset(), 0);
+  EXPECT_EQ(image_.StreamLength(), jpeg.size());
+  EXPECT_FALSE(image_.Exif().HasInfo());
+  // Two decoders of one stream differ only by their arithmetic.
+  const apptest::Rgb peer = apptest::TurboDecode(jpeg);
+  EXPECT_LE(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), peer), 6);
+  EXPECT_LE(apptest::MeanDifference(apptest::FromBlock(*image_.Picture()), peer), 1.0);
+}
+
+TEST_F(Import, JpegAfterLeadingJunkKeepsOnlyTheStream) {
+  REQUIRE_JPEG_DECODER();
+  const QByteArray jpeg = apptest::TurboEncode(apptest::Gradient(16, 16));
+  ASSERT_TRUE(ImportBytes(QByteArray(33, 'j') + jpeg + QByteArray(10, 't'), "odd.bin"));
+  EXPECT_EQ(image_.StreamOffset(), 33);
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(image_.KeptStream()), image_.StreamLength()), jpeg);
+}
+
+// Every prefix of a valid file is refused without reading past it (the
+// sanitizers watch) and leaves the earlier picture in place.
+class TruncatedFile : public Import, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TruncatedFile, EveryPrefixIsRefused) {
+  const std::string name = GetParam();
+  QByteArray file;
+  if (name == "jpeg") {
+    REQUIRE_JPEG_DECODER();
+    file = apptest::TurboEncode(apptest::Gradient(40, 24));
+  } else if (name.find("jpegsection") != std::string::npos) {
+    REQUIRE_CAM_CONTAINER();
+    REQUIRE_JPEG_DECODER();
+    file = apptest::ReadBytes(apptest::Fixture(GetParam()));
+  } else {
+    REQUIRE_CAM_DECODER();
+    file = apptest::ReadBytes(apptest::Fixture(GetParam()));
+  }
+  ASSERT_FALSE(file.isEmpty());
+  AdoptMarker();
+  // Every length near both ends, and a spread of lengths in between.
+  std::vector<qsizetype> lengths;
+  for (qsizetype n = 0; n < file.size(); ++n) {
+    if (n < 300 || file.size() - n < 300 || n % 97 == 0) lengths.push_back(n);
+  }
+  for (qsizetype n : lengths) {
+    ui_.messages.clear();
+    // A fresh copy of exactly n bytes, so that a read past it is caught.
+    ASSERT_FALSE(ImportBytes(QByteArray(file.constData(), n))) << "length " << n;
+    ASSERT_EQ(ui_.messages.size(), 1u) << "length " << n;
+    EXPECT_TRUE(ui_.messages[0] == Message::FormatError || ui_.messages[0] == Message::MemoryError);
+  }
+  ExpectMarkerKept();
+  ui_.messages.clear();
+  EXPECT_TRUE(ImportBytes(file));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, TruncatedFile,
+                         ::testing::Values("cam/scene_MM_thumb.cam", "cam/chart_II_extra.cam",
+                                           "cam/pattern_MM_jpegsection.cam", "jpeg"),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+}  // namespace
