@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks the desktop
+# integration: the files are where the desktop looks for them, and the
+# installed MIME package makes CAM files known by content and by name.
+# Usage: check_install.sh BUILD-DIR MIME-CHECK CAM-FILE
+set -euo pipefail
+build=$1 mime_check=$2 cam=$3
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" > /dev/null
+for f in bin/corvid share/applications/corvid.desktop share/mime/packages/corvid.xml \
+         share/icons/hicolor/scalable/apps/corvid.svg; do
+  if [ ! -f "$prefix/$f" ]; then
+    echo "missing after install: $f" >&2
+    exit 1
+  fi
+done
+[ -x "$prefix/bin/corvid" ] || { echo "bin/corvid is not executable" >&2; exit 1; }
+grep -qx 'Exec=corvid %f' "$prefix/share/applications/corvid.desktop"
+
+update-mime-database "$prefix/share/mime"
+mkdir -p "$prefix/home"
+XDG_DATA_HOME="$prefix/home" XDG_DATA_DIRS="$prefix/share" "$mime_check" "$cam"
