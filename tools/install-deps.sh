@@ -11,6 +11,8 @@ packages=(
   # Test oracles only; never linked into the product.
   libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libtiff-dev libtiff-tools libimage-exiftool-perl
+  # tools/screenshot.sh: virtual X server, window capture, PNG conversion.
+  xvfb x11-utils x11-apps imagemagick
 )
 
 missing=()

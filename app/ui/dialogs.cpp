@@ -83,7 +83,8 @@ CAutoConvDlg::CAutoConvDlg(const Settings& settings, QWidget* parent)
   targets_->setCurrentRow(static_cast<int>(initialTarget_));
   targets_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   const int rowHeight = targets_->sizeHintForRow(0);
-  targets_->setMinimumHeight(rowHeight * 4 + 2 * targets_->frameWidth());
+  // Room for the three targets and a little more, as the list has always had.
+  targets_->setFixedHeight(rowHeight * 4 + 2 * targets_->frameWidth());
   path_ = new QLineEdit(settings.outputPath, this);
   path_->setMinimumWidth(path_->fontMetrics().averageCharWidth() * 40);
 

@@ -289,7 +289,6 @@ bool CMainFrame::OpenFile(const QString& path) {
   const bool opened = doc_.Open(path);
   if (opened) {
     recent_.Add(doc_.Path());
-    recent_.Store(*OpenProfile());
     view_->OnInitialUpdate();
   }
   updateActions();
@@ -321,7 +320,6 @@ void CMainFrame::OnRecentFile(int index) {
   // A file that no longer opens leaves the list.
   if (!OpenFile(recent[index])) {
     recent_.Remove(index);
-    recent_.Store(*OpenProfile());
     updateActions();
   }
 }
@@ -361,7 +359,10 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  StoreWindowState(*OpenProfile(), WindowState{saveGeometry(), saveState()});
+  // Kept with the settings, which are written at the end of the program.
+  const std::unique_ptr<QSettings> profile = OpenProfile();
+  recent_.Store(*profile);
+  StoreWindowState(*profile, WindowState{saveGeometry(), saveState()});
   event->accept();
 }
 

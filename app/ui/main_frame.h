@@ -37,6 +37,8 @@ class CMainFrame : public QMainWindow {
   // Opens a file as the Open command does (core import, auto conversion
   // included); on success the view shows the new picture and the file goes
   // to the top of the recent list. False when the file was not opened.
+  // The recent list and the window's size and toolbar place are stored
+  // when the window closes.
   bool OpenFile(const QString& path);
 
   void setFileDialogs(FileDialogs dialogs) { dialogs_ = std::move(dialogs); }

@@ -392,6 +392,7 @@ class FrameTest : public QObject {
                             "&3 " + QDir::toNativeSeparators(files[3]),
                             "&4 " + QDir::toNativeSeparators(files[1])}));
       QVERIFY(!menu.contains("Recent File"));
+      w.frame.close();
     }
     // Kept with the settings: a new window starts with the same list, and
     // its entries open the file as Open does.
