@@ -1,8 +1,9 @@
 // Arbitrary bytes as a CAM file: the sized type check, thumbnail access and
-// header decoder, then decompression at all three output sizes (with and
-// without a work shop, chosen by the input) into buffers of exactly the
-// picture's size. Every output byte is read, so nothing may stay unwritten
-// or be written outside.
+// header decoder, then decompression into a buffer of exactly the picture's
+// size. The output size is fixed by the format, so the harness needs no
+// dimension cap; the last input byte picks the output size (all three are
+// reached across inputs), a work shop or none, and whether a progress
+// callback stops the decode after some strip. Every output byte is read.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -59,28 +60,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (RkDecodeCAMHeaderEx(t.get(), p, n, &end, &header) != 0) return 0;
   if (end > n) __builtin_trap();
 
-  // The last input byte picks a work shop (odd) or none (even).
-  const bool shop = size > 0 && (file[size - 1] & 1) != 0;
+  const uint8_t choice = size > 0 ? file[size - 1] : 0;
+  const bool shop = (choice & 1) != 0;
   std::vector<uint8_t> workShop(shop ? RkGetCAMDecodeWorkSpaceSize() : 0);
   if (shop) RkSetCustomModuleTableWorkshop(t.get(), workShop.data());
 
-  const int sizes[3][2] = {{480, 360}, {480, 240}, {320, 240}};
-  for (const auto& s : sizes) {
-    ImageBlkAttrRec image = header;
-    const int32_t stride = s[0] * 3;
-    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * s[1]);
-    image.width = static_cast<uint16_t>(s[0]);
-    image.height = static_cast<uint16_t>(s[1]);
-    image.pixels = pixels.data();
-    image.rowStride = stride;
-    image.blueOffset = 0;
-    image.greenOffset = 1;
-    image.redOffset = 2;
-    image.pixelStride = 3;
-    image.bottomUp = 1;
-    if (RkDecompressImageByCAM(t.get(), &image, nullptr) != 0) __builtin_trap();
-    g_sink = Sum(pixels);
-  }
+  static const int kSizes[3][2] = {{480, 360}, {480, 240}, {320, 240}};
+  const int* s = kSizes[(choice >> 1) % 3];
+  // Bit 3: a callback that stops at the call numbered by the top 4 bits.
+  struct Stop {
+    int calls = 0;
+    int at = 0;
+  } stop{0, choice >> 4};
+  UserCallBackRec callback{[](int32_t, int32_t, void*, uintptr_t user) -> int16_t {
+                             auto* st = reinterpret_cast<Stop*>(user);
+                             return st->calls++ == st->at ? int16_t{RK_STOPPED} : int16_t{0};
+                           },
+                           reinterpret_cast<uintptr_t>(&stop)};
+  ImageBlkAttrRec image = header;
+  const int32_t stride = s[0] * 3;
+  std::vector<uint8_t> pixels(static_cast<size_t>(stride) * s[1]);
+  image.width = static_cast<uint16_t>(s[0]);
+  image.height = static_cast<uint16_t>(s[1]);
+  image.pixels = pixels.data();
+  image.rowStride = stride;
+  image.blueOffset = 0;
+  image.greenOffset = 1;
+  image.redOffset = 2;
+  image.pixelStride = 3;
+  image.bottomUp = 1;
+  const int16_t rc = RkDecompressImageByCAM(t.get(), &image, (choice & 8) ? &callback : nullptr);
+  if (rc != 0 && rc != RK_STOPPED) __builtin_trap();
+  g_sink = Sum(pixels);
   RkSetCustomModuleTableWorkshop(t.get(), nullptr);
   return 0;
 }

@@ -1,5 +1,7 @@
 // CCorvidDoc: the document's open and save logic, on the image object.
 // The window layer asks it for paths and states and shows its messages.
+// Save's "create always" is QFile opened WriteOnly | Truncate (O_CREAT |
+// O_TRUNC); auto conversion's "create new" is in auto_convert.h.
 #pragma once
 
 #include <QSize>

@@ -5,6 +5,11 @@
 // imports files (recognise, decode), exports the picture (BMP, JPEG, TIFF)
 // and runs auto conversion.
 //
+// Platform stand-ins: every block (module table, file buffer, pixel block,
+// encoding buffers) is a zero-filled heap block (calloc) in place of a
+// global-memory block; the local time written into Exif files comes from
+// QDateTime::currentDateTime().
+//
 // One CRKDib per thread: the library keeps its state in the module table,
 // so several image objects may decode and encode at once. The only state
 // the JPEG encoders share process-wide is the restart-marker number, and

@@ -17,6 +17,7 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
   lengths_.fill(0);
   codes_.fill(0);
   primary_.fill(Entry{});
+  short_.fill(Short{});
   for (unsigned s = 0; s < count_; ++s) {
     const unsigned len = codes[s].length;
     if (len == 0 || len > 16) continue;
@@ -79,34 +80,19 @@ void HuffLookup::Build(const HuffCodeRec* codes, unsigned count, const uint8_t* 
       list_[entry.listStart + entry.listCount++] = static_cast<uint8_t>(firstShort[e]);
     }
   }
-}
-
-bool HuffLookup::Match(uint32_t window, unsigned* symbol, unsigned* length) const {
-  window &= 0xFFFFu;
-  if (lut_ != nullptr) {
-    const unsigned s = lut_[window];
-    if (s >= count_ || lengths_[s] == 0) return false;
-    *symbol = s;
-    *length = lengths_[s];
-    return true;
+  // Worked example, AC luminance: symbol 0x01 has code 00 and one value
+  // bit, so every e = 001x xxxx xx gives {0x01, 3 bits, value +1} and
+  // 000x xxxx xx gives value -1.
+  for (unsigned e = 0; e < kSize; ++e) {
+    const Entry& entry = primary_[e];
+    if (entry.listCount > 0 || entry.length == 0) continue;
+    const unsigned size = entry.symbol & 15u;
+    const unsigned bits = entry.length + size;
+    if (bits > kPrimaryBits) continue;
+    const uint32_t valueBits = (e >> (kPrimaryBits - bits)) & ((1u << size) - 1);
+    short_[e] = Short{entry.symbol, static_cast<uint8_t>(bits),
+                      static_cast<int16_t>(ExtendValue(valueBits, size))};
   }
-  const Entry& entry = primary_[window >> (16 - kPrimaryBits)];
-  if (entry.listCount == 0) {
-    if (entry.length == 0) return false;
-    *symbol = entry.symbol;
-    *length = entry.length;
-    return true;
-  }
-  for (unsigned i = 0; i < entry.listCount; ++i) {
-    const unsigned s = list_[entry.listStart + i];
-    const unsigned len = lengths_[s];
-    if (codes_[s] == window >> (16 - len)) {
-      *symbol = s;
-      *length = len;
-      return true;
-    }
-  }
-  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -124,7 +110,12 @@ void BlockDecoder::Reload() {
   length_ = data_ == nullptr ? 0 : table_->streamLength;
   bitPos_ = table_->bitPos;
   error_ = table_->decodeError;
-  for (unsigned k = 0; k < 64; ++k) zigzag_[k] = static_cast<uint8_t>(table_->zigzag[k] & 63);
+  uint64_t seen = 0;
+  for (unsigned k = 0; k < 64; ++k) {
+    zigzag_[k] = static_cast<uint8_t>(table_->zigzag[k] & 63);
+    seen |= uint64_t{1} << zigzag_[k];
+  }
+  zigzagIsPermutation_ = seen == ~uint64_t{0};
   Restart();
 }
 
@@ -187,14 +178,27 @@ void BlockDecoder::Refill() {
   }
 }
 
-BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+inline BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                         int32_t* value) {
   if (count_ < 32) Refill();
   if (count_ >= 16) {
+    // A DC category is the symbol itself; lookups built for DC tables have
+    // symbols below 16, where that equals symbol & 15.
+    const HuffLookup::Short& hit = lookup.ShortCode(static_cast<uint32_t>(bits_ >> 48));
+    if (hit.bits != 0 && (ac || hit.symbol < 16)) {
+      *symbol = hit.symbol;
+      *value = hit.value;
+      bits_ <<= hit.bits;
+      count_ -= hit.bits;
+      bitPos_ += hit.bits;
+      return Step::kOk;
+    }
     unsigned s = 0, len = 0;
     // The window lies in plain bytes, where the byte checks cannot fire:
     // a miss here is a miss of the plain decoder with nothing consumed.
-    if (!lookup.Match(static_cast<uint32_t>(bits_ >> 48), &s, &len)) return Step::kNoCode;
+    if (!lookup.Match(static_cast<uint32_t>(bits_ >> 48), &s, &len) || (!ac && s >= 16)) {
+      return Step::kNoCode;
+    }
     const unsigned size = ac ? (s & 15) : s;
     const unsigned used = len + size;
     if (used <= count_) {
@@ -217,7 +221,7 @@ BlockDecoder::Step BlockDecoder::SlowSymbol(const HuffLookup& lookup, bool ac, u
   unsigned s = 0, len = 0;
   if (!reader.BeginSymbol()) {
     step = Step::kError;
-  } else if (!lookup.Match(reader.Window(), &s, &len)) {
+  } else if (!lookup.Match(reader.Window(), &s, &len) || (!ac && s >= 16)) {
     step = Step::kNoCode;
   } else {
     reader.Advance(len);
@@ -240,6 +244,13 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
   *predictor = static_cast<int16_t>(*predictor + value);
   block[zigzag_[0]] = *predictor;
 
+  // Natural positions of the values stored so far (zeros of runs aside).
+  // With the zigzag order a permutation, everything else is zero after the
+  // end of block, so a short list lets one wide clear replace the scattered
+  // zero stores of the tail.
+  std::array<uint8_t, 64> stored;
+  stored[0] = zigzag_[0];
+  unsigned storedCount = 1;
   unsigned k = 1;
   while (k < 64) {
     step = Symbol(ac, true, &symbol, &value);
@@ -247,7 +258,14 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
     if (error_ != 0) return DecodeStatus::kStreamError;
     const unsigned run = symbol >> 4;
     if (symbol == 0) {  // end of block
-      for (; k < 64; ++k) block[zigzag_[k]] = 0;
+      if (zigzagIsPermutation_ && 64 - k > 2 * storedCount) {
+        std::array<int16_t, 64> values;
+        for (unsigned i = 0; i < storedCount; ++i) values[i] = block[stored[i]];
+        std::memset(block, 0, 64 * sizeof(int16_t));
+        for (unsigned i = 0; i < storedCount; ++i) block[stored[i]] = values[i];
+      } else {
+        for (; k < 64; ++k) block[zigzag_[k]] = 0;
+      }
       return DecodeStatus::kOk;
     }
     if (k + run > 63) {
@@ -255,6 +273,7 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
       return DecodeStatus::kBadRun;
     }
     for (unsigned i = 0; i < run; ++i) block[zigzag_[k++]] = 0;
+    stored[storedCount++] = zigzag_[k];
     block[zigzag_[k++]] = static_cast<int16_t>(value);
   }
   return DecodeStatus::kOk;

@@ -49,12 +49,26 @@ class HuffLookup {
     Build(codes, count, lut);
   }
   // codes has count entries (16 for DC, 256 for AC; at most 256). lut may be
-  // null. The lookup copies what it needs: later changes to codes or lut do
-  // not reach it. A null codes table gives a lookup that matches nothing.
+  // null. The code table is copied (later changes do not reach the lookup);
+  // a lookup buffer is read in place and must outlive the lookup unchanged.
+  // A null codes table gives a lookup that matches nothing. About 12 KB.
   void Build(const HuffCodeRec* codes, unsigned count, const uint8_t* lut);
 
   // Symbol and code length for a 16-bit window; false when nothing matches.
-  bool Match(uint32_t window, unsigned* symbol, unsigned* length) const;
+  [[nodiscard]] bool Match(uint32_t window, unsigned* symbol, unsigned* length) const;
+
+  // Code and value bits decoded at once: for windows whose first
+  // kPrimaryBits bits hold a whole short code and all of its value bits
+  // (size = symbol & 15), `bits` is their count and `value` the extended
+  // value; bits 0 otherwise (and always with a lookup buffer).
+  struct Short {
+    uint8_t symbol;
+    uint8_t bits;
+    int16_t value;
+  };
+  [[nodiscard]] const Short& ShortCode(uint32_t window) const {
+    return short_[(window & 0xFFFFu) >> (16 - kPrimaryBits)];
+  }
 
  private:
   struct Entry {
@@ -68,10 +82,39 @@ class HuffLookup {
   std::array<uint8_t, kMaxSymbols> lengths_{};  // 0 also for lengths above 16
   std::array<uint16_t, kMaxSymbols> codes_{};
   std::array<Entry, 1u << kPrimaryBits> primary_{};
+  std::array<Short, 1u << kPrimaryBits> short_{};
   // Each symbol longer than kPrimaryBits sits in one list, and each list ends
   // with at most one short symbol.
   std::array<uint8_t, 2 * kMaxSymbols> list_{};
 };
+
+inline bool HuffLookup::Match(uint32_t window, unsigned* symbol, unsigned* length) const {
+  window &= 0xFFFFu;
+  if (lut_ != nullptr) {
+    const unsigned s = lut_[window];
+    if (s >= count_ || lengths_[s] == 0) return false;
+    *symbol = s;
+    *length = lengths_[s];
+    return true;
+  }
+  const Entry& entry = primary_[window >> (16 - kPrimaryBits)];
+  if (entry.listCount == 0) {
+    if (entry.length == 0) return false;
+    *symbol = entry.symbol;
+    *length = entry.length;
+    return true;
+  }
+  for (unsigned i = 0; i < entry.listCount; ++i) {
+    const unsigned s = list_[entry.listStart + i];
+    const unsigned len = lengths_[s];
+    if (codes_[s] == window >> (16 - len)) {
+      *symbol = s;
+      *length = len;
+      return true;
+    }
+  }
+  return false;
+}
 
 class BlockDecoder {
  public:
@@ -97,8 +140,10 @@ class BlockDecoder {
  private:
   enum class Step : uint8_t { kOk, kError, kNoCode };
   // One symbol and its value bits: run (AC) and value.
-  Step Symbol(const HuffLookup& lookup, bool ac, unsigned* run, int32_t* value);
-  Step SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* run, int32_t* value);
+  [[gnu::always_inline]] inline Step Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+                                            int32_t* value);
+  [[gnu::noinline]] Step SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+                                    int32_t* value);
   void Refill();
   void Restart();  // empties the register at bitPos_
 
@@ -111,6 +156,7 @@ class BlockDecoder {
   unsigned count_ = 0;   // valid bits in bits_
   uint32_t next_ = 0;    // next byte to load; bitPos_ + count_ == 8 * next_
   std::array<uint8_t, 64> zigzag_{};
+  bool zigzagIsPermutation_ = true;
 };
 
 }  // namespace rk

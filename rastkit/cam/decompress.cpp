@@ -3,6 +3,8 @@
 // strips of 16 luminance rows and written as RGB at 480x360, 480x240 or
 // 320x240 through the caller's pixel layout.
 #include <algorithm>
+#include <bit>
+#include <type_traits>
 #include <cstdint>
 #include <cstddef>
 #include <cstring>
@@ -125,19 +127,22 @@ struct AnyLayout {
   }
 };
 
-int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-
 // Ycc to RGB split in two: the chrominance terms once per chrominance
-// sample, then one addition per channel for each of the 6 (direct) luminance
-// samples that share it. Exact because the luminance term is 256 * Y:
+// sample, then one addition and a clamp per channel for each luminance
+// sample that shares it. Exact because the luminance term is 256 * Y:
 // (256 Y + t + 128) >> 8 == Y + ((t + 128) >> 8) for every integer t.
-struct ChromaTerms {
-  int r, g, b;
+// The terms are spread to one per output column so that the per-pixel loop
+// is plain arithmetic over arrays, which the compiler vectorises.
+constexpr int kMaxColumns = kSourceWidth;
+
+struct RowTerms {
+  int32_t r[kMaxColumns], g[kMaxColumns], b[kMaxColumns];
 };
 
-ChromaTerms TermsOf(int cb, int cr) {
-  return {(359 * cr + 128) >> 8, (-88 * cb - 182 * cr + 128) >> 8, (454 * cb + 128) >> 8};
-}
+// Planar RGB of one row.
+struct RgbRow {
+  uint8_t r[kMaxColumns], g[kMaxColumns], b[kMaxColumns];
+};
 
 // The working pieces of one decode.
 struct Work {
@@ -197,67 +202,97 @@ void DecodeStrip(Stream& y, Stream& cb, Stream& cr, const ModuleTableRec& table,
   }
 }
 
-void TermsOfRow(const Work& w, int chromaRow, ChromaTerms* terms) {
+// Terms of chrominance row `chromaRow` of the strip, each spread over the
+// `repeat` output columns its sample covers (3 direct and tall, 2 narrow).
+void SpreadTerms(const Work& w, int chromaRow, int repeat, RowTerms& t) {
   const int16_t* cb = w.cb + chromaRow * kChromaWidth;
   const int16_t* cr = w.cr + chromaRow * kChromaWidth;
-  for (int k = 0; k < kChromaWidth; ++k) terms[k] = TermsOf(cb[k], cr[k]);
+  for (int k = 0; k < kChromaWidth; ++k) {
+    const int r = (359 * cr[k] + 128) >> 8;
+    const int g = (-88 * cb[k] - 182 * cr[k] + 128) >> 8;
+    const int b = (454 * cb[k] + 128) >> 8;
+    for (int i = 0; i < repeat; ++i) {
+      t.r[repeat * k + i] = r;
+      t.g[repeat * k + i] = g;
+      t.b[repeat * k + i] = b;
+    }
+  }
+}
+
+inline int32_t Clamp255(int32_t v) { return std::min(std::max(v, int32_t{0}), int32_t{255}); }
+
+void Convert(const int16_t* y, const RowTerms& t, int n, RgbRow& out) {
+  for (int x = 0; x < n; ++x) {
+    const int32_t v = y[x];
+    out.r[x] = static_cast<uint8_t>(Clamp255(v + t.r[x]));
+    out.g[x] = static_cast<uint8_t>(Clamp255(v + t.g[x]));
+    out.b[x] = static_cast<uint8_t>(Clamp255(v + t.b[x]));
+  }
+}
+
+template <class Layout>
+void Store(uint8_t* row, const Layout& px, const RgbRow& c, int n) {
+  if constexpr (std::is_same_v<Layout, Bgr24> && std::endian::native == std::endian::little) {
+    // Four pixels as three 32-bit words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
+    static_assert(kSourceWidth % 4 == 0 && (2 * kChromaWidth) % 4 == 0);
+    for (int x = 0; x < n; x += 4, row += 12) {
+      const uint32_t w0 = c.b[x] | c.g[x] << 8 | c.r[x] << 16 | uint32_t{c.b[x + 1]} << 24;
+      const uint32_t w1 = c.g[x + 1] | c.r[x + 1] << 8 | c.b[x + 2] << 16 | uint32_t{c.g[x + 2]} << 24;
+      const uint32_t w2 = c.r[x + 2] | c.b[x + 3] << 8 | c.g[x + 3] << 16 | uint32_t{c.r[x + 3]} << 24;
+      std::memcpy(row, &w0, 4);
+      std::memcpy(row + 4, &w1, 4);
+      std::memcpy(row + 8, &w2, 4);
+    }
+  } else {
+    for (int x = 0; x < n; ++x) px.Put(row, x, c.r[x], c.g[x], c.b[x]);
+  }
 }
 
 // 480 x 240: source row y is image row y.
 template <class Layout>
 void WriteDirect(const Rows& rows, const Layout& px, const Work& w, int strip) {
-  ChromaTerms terms[kChromaWidth];
+  RowTerms terms;
+  RgbRow rgb;
   for (int pair = 0; pair < kStripRows / 2; ++pair) {
-    TermsOfRow(w, pair, terms);
+    SpreadTerms(w, pair, 3, terms);
     for (int half = 0; half < 2; ++half) {
       const int local = 2 * pair + half;
-      const int16_t* ys = w.luma + local * kSourceWidth;
-      uint8_t* row = rows.Row(strip * kStripRows + local);
-      for (int k = 0; k < kChromaWidth; ++k) {
-        const ChromaTerms t = terms[k];
-        for (int i = 0; i < 3; ++i) {
-          const int y = ys[3 * k + i];
-          px.Put(row, 3 * k + i, Clamp255(y + t.r), Clamp255(y + t.g), Clamp255(y + t.b));
-        }
-      }
+      Convert(w.luma + local * kSourceWidth, terms, kSourceWidth, rgb);
+      Store(rows.Row(strip * kStripRows + local), px, rgb, kSourceWidth);
     }
   }
 }
 
 // 320 x 240: each group of three source columns becomes two columns, the
-// first with the floor of the mean of the first two luminance samples.
+// first with the floor of the mean of the first two luminance samples
+// (an arithmetic shift), the second with the third; both take the group's
+// chrominance.
 template <class Layout>
 void WriteNarrow(const Rows& rows, const Layout& px, const Work& w, int strip) {
-  ChromaTerms terms[kChromaWidth];
+  RowTerms terms;
+  RgbRow rgb;
+  int16_t narrow[2 * kChromaWidth];
   for (int pair = 0; pair < kStripRows / 2; ++pair) {
-    TermsOfRow(w, pair, terms);
+    SpreadTerms(w, pair, 2, terms);
     for (int half = 0; half < 2; ++half) {
       const int local = 2 * pair + half;
       const int16_t* ys = w.luma + local * kSourceWidth;
-      uint8_t* row = rows.Row(strip * kStripRows + local);
       for (int k = 0; k < kChromaWidth; ++k) {
-        const ChromaTerms t = terms[k];
-        const int y0 = (ys[3 * k] + ys[3 * k + 1]) >> 1;
-        const int y1 = ys[3 * k + 2];
-        px.Put(row, 2 * k, Clamp255(y0 + t.r), Clamp255(y0 + t.g), Clamp255(y0 + t.b));
-        px.Put(row, 2 * k + 1, Clamp255(y1 + t.r), Clamp255(y1 + t.g), Clamp255(y1 + t.b));
+        narrow[2 * k] = static_cast<int16_t>((ys[3 * k] + ys[3 * k + 1]) >> 1);
+        narrow[2 * k + 1] = ys[3 * k + 2];
       }
+      Convert(narrow, terms, 2 * kChromaWidth, rgb);
+      Store(rows.Row(strip * kStripRows + local), px, rgb, 2 * kChromaWidth);
     }
   }
 }
 
-// One source row converted to RGB bytes.
-using RgbRow = uint8_t[kSourceWidth * 3];
-
-void ConvertRow(const int16_t* ys, const ChromaTerms* terms, uint8_t* out) {
-  for (int k = 0; k < kChromaWidth; ++k) {
-    const ChromaTerms t = terms[k];
-    for (int i = 0; i < 3; ++i, out += 3) {
-      const int y = ys[3 * k + i];
-      out[0] = static_cast<uint8_t>(Clamp255(y + t.r));
-      out[1] = static_cast<uint8_t>(Clamp255(y + t.g));
-      out[2] = static_cast<uint8_t>(Clamp255(y + t.b));
-    }
+// (a + 2b) / 3 per channel over a row, floored (values up to 765).
+void Blend(const RgbRow& a, const RgbRow& b, RgbRow& out) {
+  for (int x = 0; x < kSourceWidth; ++x) {
+    out.r[x] = static_cast<uint8_t>((a.r[x] + 2u * b.r[x]) / 3u);
+    out.g[x] = static_cast<uint8_t>((a.g[x] + 2u * b.g[x]) / 3u);
+    out.b[x] = static_cast<uint8_t>((a.b[x] + 2u * b.b[x]) / 3u);
   }
 }
 
@@ -266,32 +301,27 @@ void ConvertRow(const int16_t* ys, const ChromaTerms* terms, uint8_t* out) {
 //   row 3m+2 = N
 //   row 3m   = P for m = 0, else (E + 2P) / 3 with E = row 3m-1 as stored
 //   row 3m+1 = (N + 2P) / 3
-// per channel on the stored bytes, quotients floored (values up to 765).
-// E is the previous pair's N, kept in *previous across strips.
+// per channel on the stored bytes. E is the previous pair's N, kept in
+// *previous across strips.
 template <class Layout>
 void WriteTall(const Rows& rows, const Layout& px, const Work& w, int strip, RgbRow* previous) {
-  ChromaTerms terms[kChromaWidth];
-  RgbRow p, n;
+  RowTerms terms;
+  RgbRow p, n, mixed;
   for (int pair = 0; pair < kStripRows / 2; ++pair) {
-    TermsOfRow(w, pair, terms);
+    SpreadTerms(w, pair, 3, terms);
     const int m = strip * (kStripRows / 2) + pair;
-    ConvertRow(w.luma + (2 * pair) * kSourceWidth, terms, p);
-    ConvertRow(w.luma + (2 * pair + 1) * kSourceWidth, terms, n);
-    uint8_t* row0 = rows.Row(3 * m);
-    uint8_t* row1 = rows.Row(3 * m + 1);
-    uint8_t* row2 = rows.Row(3 * m + 2);
-    const uint8_t* e = *previous;
-    for (int x = 0; x < kSourceWidth; ++x) {
-      const int i = 3 * x;
-      px.Put(row2, x, n[i], n[i + 1], n[i + 2]);
-      if (m == 0) {
-        px.Put(row0, x, p[i], p[i + 1], p[i + 2]);
-      } else {
-        px.Put(row0, x, (e[i] + 2u * p[i]) / 3u, (e[i + 1] + 2u * p[i + 1]) / 3u, (e[i + 2] + 2u * p[i + 2]) / 3u);
-      }
-      px.Put(row1, x, (n[i] + 2u * p[i]) / 3u, (n[i + 1] + 2u * p[i + 1]) / 3u, (n[i + 2] + 2u * p[i + 2]) / 3u);
+    Convert(w.luma + (2 * pair) * kSourceWidth, terms, kSourceWidth, p);
+    Convert(w.luma + (2 * pair + 1) * kSourceWidth, terms, kSourceWidth, n);
+    Store(rows.Row(3 * m + 2), px, n, kSourceWidth);
+    if (m == 0) {
+      Store(rows.Row(0), px, p, kSourceWidth);
+    } else {
+      Blend(*previous, p, mixed);
+      Store(rows.Row(3 * m), px, mixed, kSourceWidth);
     }
-    std::memcpy(*previous, n, sizeof n);
+    Blend(n, p, mixed);
+    Store(rows.Row(3 * m + 1), px, mixed, kSourceWidth);
+    *previous = n;
   }
 }
 
@@ -378,7 +408,7 @@ int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBac
                       image->blueOffset};
   const bool bgr24 = any.stride == 3 && any.red == 2 && any.green == 1 && any.blue == 0;
   const bool xrgb32 = any.stride == 4 && any.red == 1 && any.green == 2 && any.blue == 3;
-  RgbRow previous = {};
+  RgbRow previous{};
   const bool report = progress != nullptr && progress->proc != nullptr;
   for (int s = 0; s < kStrips; ++s) {
     DecodeStrip(y, cb, cr, *table, w);

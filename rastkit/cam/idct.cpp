@@ -12,6 +12,8 @@
 // example: a block whose only value is DC 80 gives M(80, 23170) = 28 in
 // every row element, then M(28, 23170) = 10 everywhere.
 #include <bit>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "cam/kernels.h"
@@ -27,6 +29,7 @@ struct Constants {
 };
 
 // Inputs are 16-bit and constants 16-bit, so a * k lies within +-2^30.
+static_assert(int64_t{-32768} * -32768 + 32768 <= INT32_MAX, "M(a, k) needs 32-bit products");
 inline int32_t M(int32_t a, int32_t k) { return (a * k + 32768) >> 16; }
 // With the standard constants the argument stays below 2^17 in magnitude
 // and the product inside 32 bits; the 64-bit product only keeps other

@@ -35,6 +35,11 @@ enum class [[nodiscard]] DecodeStatus : uint8_t {
 // in symbol order. Positions the stream does not reach keep their values.
 // table->bitPos advances; table->decodeError receives -16/-17 from the bit
 // reader. Never reads at or past streamLength.
+//
+// A block may end right in front of a stuffing byte: bitPos then rests on
+// the 00 of FF 00 (the reader steps over it when it next needs bits). To
+// find the restart marker after an interval: round bitPos up to a whole
+// byte, step over a 00 that follows FF, and expect FF D0..D7 there.
 DecodeStatus DecodeBlock(ModuleTableRec* table, int16_t* block, const HuffCodeRec* dcTable,
                          const HuffCodeRec* acTable, const uint8_t* dcLut, const uint8_t* acLut,
                          int16_t* predictor);

@@ -443,11 +443,24 @@ RK_API int16_t RkDecodeCAMHeaderEx(ModuleTableRec* table, const uint8_t* file, u
 
 /* Decodes the CAM picture prepared by RkDecodeCAMHeader into the record's
  * pixel buffer at 480x360, 480x240 or 320x240 (chosen through width and
- * height).  Needs the default Huffman tables in the module table.  0, -2,
- * -3 (other output size), -108, -1000.  Reports progress per 16-row strip. */
+ * height), writing only the three channel bytes of each pixel through the
+ * record's layout.  Needs the default Huffman tables in the module table.
+ * Reports progress after each 16-row strip, (0, 240) to (224, 240), then
+ * (240, 240); "work" points at the coefficient blocks.
+ * Results: 0; -2 (table or record null, or the table's arrays missing); -3
+ * (other output size, pixels null, data null); -108; -1000.
+ * The three streams are cut to dataLength.  A damaged stream (restart
+ * marker, end of its data, a code that matches no table entry) does not
+ * fail the call: the rest of that stream is not decoded from the data (its
+ * blocks come out flat: luminance 128, chrominance 0) and the first such
+ * error (-16 or -17) is left in table->decodeError, which is 0 after a
+ * clean decode. */
 RK_API int16_t RkDecompressImageByCAM(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Bytes of work shop a CAM decode needs so that it allocates nothing. */
+/* Bytes of work shop a CAM decode needs so that it allocates nothing: the
+ * strips and coefficient blocks (21504 bytes), three copies of the module
+ * table with 64 scratch bytes each, and 15 bytes of slack so that a work
+ * shop may start at any address. */
 RK_API uint32_t RkGetCAMDecodeWorkSpaceSize(void);
 
 /* ------------------------------------------------------------------------ */

@@ -231,3 +231,41 @@ INSTANTIATE_TEST_SUITE_P(Files, TruncatedFile,
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
+
+namespace {
+
+// Damaged files: bytes overwritten across the whole file. Each import either
+// succeeds cleanly or says "Format Error"; the sanitizers watch every read.
+class DamagedFile : public Import, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DamagedFile, DecodesOrRefusesCleanly) {
+  REQUIRE_CAM_DECODER();
+  REQUIRE_JPEG_DECODER();
+  const QByteArray file = apptest::ReadBytes(apptest::Fixture(GetParam()));
+  ASSERT_FALSE(file.isEmpty());
+  const qsizetype step = std::max<qsizetype>(1, file.size() / 120);
+  int refused = 0;
+  for (qsizetype at = 0; at < file.size(); at += step) {
+    for (const char value : {'\x00', '\xFF', '\x7F'}) {
+      QByteArray damaged = file;
+      damaged[at] = value;
+      ui_.messages.clear();
+      const bool ok = ImportBytes(damaged);
+      if (ok) {
+        EXPECT_TRUE(ui_.messages.empty()) << "byte " << at;
+      } else {
+        ++refused;
+        EXPECT_EQ(ui_.messages, std::vector<Message>{Message::FormatError}) << "byte " << at;
+      }
+    }
+  }
+  // The header bytes alone make some of these refusals certain.
+  EXPECT_GT(refused, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedFile,
+                         ::testing::Values("cam/scene_MM_thumb.cam", "cam/chart_II_extra.cam",
+                                           "cam/pattern_MM_jpegsection.cam"),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+}  // namespace

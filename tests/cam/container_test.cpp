@@ -268,6 +268,35 @@ TEST(CamSized, EveryTruncationIsRefused) {
   EXPECT_EQ(RkDecodeCAMHeaderEx(t.get(), full.data(), kSize(full), nullptr, &image), 0);
 }
 
+// The same over real files of the writer (the fuzz seeds): a CAM picture
+// behind an unknown section, and a JPEG section.
+class CamSizedFiles : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CamSizedFiles, EveryTruncationIsRefused) {
+  const auto full = rktest::ReadFile(std::string(RK_SOURCE_DIR) + "/fuzz/corpus/cam/" + GetParam());
+  ASSERT_FALSE(full.empty());
+  const int16_t type = RkCheckCAMFileTypeEx(full.data(), kSize(full), nullptr, nullptr);
+  ASSERT_TRUE(type == 3 || type == 4);
+  ModuleTable t;
+  for (size_t n = 0; n < full.size(); ++n) {
+    std::unique_ptr<uint8_t[]> cut(new uint8_t[n]);
+    std::memcpy(cut.get(), full.data(), n);
+    const uint32_t size = static_cast<uint32_t>(n);
+    ASSERT_EQ(RkCheckCAMFileTypeEx(cut.get(), size, nullptr, nullptr), n == 0 ? 1 : RK_ERR_UNSUPPORTED) << n;
+    ImageBlkAttrRec image{};
+    ASSERT_EQ(RkDecodeCAMHeaderEx(t.get(), cut.get(), size, nullptr, &image), RK_ERR_UNSUPPORTED) << n;
+  }
+  ImageBlkAttrRec image{};
+  EXPECT_EQ(RkDecodeCAMHeaderEx(t.get(), full.data(), kSize(full), nullptr, &image),
+            type == 3 ? RK_OK : RK_ERR_UNSUPPORTED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, CamSizedFiles, ::testing::Values("flat_grey.cam", "tiny_jpeg.cam"),
+                         [](const auto& info) {
+                           std::string n = info.param;
+                           return n.substr(0, n.find('.'));
+                         });
+
 // A tag-9 length of 0xFFFFFFF0 would carry a 32-bit running offset round to
 // 22, inside the file; summed in 64 bits the picture lies beyond 4 GiB.
 TEST(CamSized, WrappingOffsetsAreRefused) {
