@@ -18,6 +18,12 @@ for f in bin/corvid share/applications/corvid.desktop share/mime/packages/corvid
 done
 [ -x "$prefix/bin/corvid" ] || { echo "bin/corvid is not executable" >&2; exit 1; }
 grep -qx 'Exec=corvid %f' "$prefix/share/applications/corvid.desktop"
+# The installed program finds the installed library and starts.
+version=$(QT_QPA_PLATFORM=offscreen "$prefix/bin/corvid" --version)
+case "$version" in
+  "corvid "[0-9]*) ;;
+  *) echo "installed corvid --version said: $version" >&2; exit 1 ;;
+esac
 
 update-mime-database "$prefix/share/mime"
 mkdir -p "$prefix/home"

@@ -102,15 +102,17 @@ class ViewTest : public QObject {
     const QImage expected = RenderPicture(view->Picture(), view->ScrollSize(), screen.devicePixelRatio(),
                                           zoom != 128)
                                 .convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(screen.devicePixelRatio(), 1.0);
-    // Inside the picture: the rendered picture; right of it, when the
-    // window is wider: the background.
-    const int right = qMin(view->ScrollSize().width(), screen.width()) - 3;
+    // Both images are in device pixels: on a 2x screen the picture is
+    // drawn from twice as many pixels, not blown up afterwards.
+    const qreal dpr = screen.devicePixelRatio();
+    QCOMPARE(expected.size(), (QSizeF(view->ScrollSize()) * dpr).toSize());
+    const int right = qMin(expected.width(), screen.width()) - 3;
     for (const QPoint p : {QPoint(5, 5), QPoint(100, 60), QPoint(right, 40)}) {
       QCOMPARE(screen.pixel(p), expected.pixel(p));
     }
-    if (view->ScrollSize().width() + 5 < screen.width()) {
-      const QPoint outside(view->ScrollSize().width() + 5, 5);
+    // Right of the picture, when the window is wider: the background.
+    if (expected.width() + 5 < screen.width()) {
+      const QPoint outside(expected.width() + 5, 5);
       QCOMPARE(QColor(screen.pixel(outside)), view->palette().color(QPalette::Base));
     }
   }
