@@ -50,7 +50,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   icon->setAlignment(Qt::AlignTop);
   auto* version = new QLabel(QStringLiteral("Corvid32 Version 1.5"), this);
-  auto* copyright = new QLabel(QStringLiteral("Copyright (C) 1998-2026 Quillbank"), this);
+  auto* copyright = new QLabel(QStringLiteral("Copyright (C) Quillbank"), this);
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -96,7 +96,10 @@ CMainFrame::CMainFrame(CCorvidDoc& doc, QWidget* parent)
   updateActions();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+  // The toolbar is hidden while the children go; nothing is left to update.
+  disconnect(toolBar_, nullptr, this, nullptr);
+}
 
 QAction* CMainFrame::NewAction(const char* name, const QString& text, QList<QKeySequence> keys) {
   auto* action = new QAction(text, this);
