@@ -17,7 +17,18 @@ for f in bin/corvid share/applications/corvid.desktop share/mime/packages/corvid
   fi
 done
 [ -x "$prefix/bin/corvid" ] || { echo "bin/corvid is not executable" >&2; exit 1; }
-grep -qx 'Exec=corvid %f' "$prefix/share/applications/corvid.desktop"
+desktop=$prefix/share/applications/corvid.desktop
+grep -qx 'Exec=corvid %f' "$desktop"
+# The desktop file offers the program for the CAM type the MIME package
+# defines, and for JPEG and TIFF.
+cam_type=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$prefix/share/mime/packages/corvid.xml")
+mime_line=$(grep '^MimeType=' "$desktop")
+for type in "$cam_type" image/jpeg image/tiff; do
+  case ";${mime_line#MimeType=}" in
+    *";$type;"*) ;;
+    *) echo "corvid.desktop does not list $type: $mime_line" >&2; exit 1 ;;
+  esac
+done
 # The installed program finds the installed library and starts.
 version=$(QT_QPA_PLATFORM=offscreen "$prefix/bin/corvid" --version)
 case "$version" in
