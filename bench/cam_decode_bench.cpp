@@ -2,7 +2,7 @@
 // bundled samples) repeatedly at the three output sizes into the program's
 // 24-bit bottom-up pixel block, and prints time per picture, pictures per
 // second and megapixels of output per second. Times are the thread's CPU
-// time (best of five runs), so that other processes sharing the machine
+// time (best of 25 runs), so that other processes sharing the machine
 // inflate them less than wall-clock time would.
 #include <algorithm>
 #include <ctime>
@@ -56,12 +56,12 @@ void Bench(const std::string& path) {
       image.pixelStride = 3;
       image.bottomUp = 1;
       for (int i = 0; i < 20; ++i) (void)RkDecompressImageByCAM(t.get(), &image, nullptr);  // warm up
-      // Best of five runs of 200 decodes: the least disturbed by other work.
+      // Best of 25 runs of 40 decodes: the least disturbed by other work.
       double best = 1e9;
-      for (int run = 0; run < 5; ++run) {
+      for (int run = 0; run < 25; ++run) {
         const double t0 = CpuSeconds();
-        for (int i = 0; i < 200; ++i) (void)RkDecompressImageByCAM(t.get(), &image, nullptr);
-        const double s = (CpuSeconds() - t0) / 200;
+        for (int i = 0; i < 40; ++i) (void)RkDecompressImageByCAM(t.get(), &image, nullptr);
+        const double s = (CpuSeconds() - t0) / 40;
         best = std::min(best, s);
       }
       std::printf("%-28s %dx%d %-9s %7.3f ms/picture %8.0f pictures/s %7.1f MP/s\n",

@@ -4,10 +4,10 @@
 // 320x240 through the caller's pixel layout.
 #include <algorithm>
 #include <bit>
-#include <type_traits>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "cam/block_decoder.h"
 #include "cam/decompress.h"
@@ -204,7 +204,8 @@ void DecodeStrip(Stream& y, Stream& cb, Stream& cr, const ModuleTableRec& table,
 
 // Terms of chrominance row `chromaRow` of the strip, each spread over the
 // `repeat` output columns its sample covers (3 direct and tall, 2 narrow).
-void SpreadTerms(const Work& w, int chromaRow, int repeat, RowTerms& t) {
+template <int repeat>
+void SpreadTerms(const Work& w, int chromaRow, RowTerms& t) {
   const int16_t* cb = w.cb + chromaRow * kChromaWidth;
   const int16_t* cr = w.cr + chromaRow * kChromaWidth;
   for (int k = 0; k < kChromaWidth; ++k) {
@@ -221,7 +222,7 @@ void SpreadTerms(const Work& w, int chromaRow, int repeat, RowTerms& t) {
 
 inline int32_t Clamp255(int32_t v) { return std::min(std::max(v, int32_t{0}), int32_t{255}); }
 
-void Convert(const int16_t* y, const RowTerms& t, int n, RgbRow& out) {
+void Convert(const int16_t* __restrict y, const RowTerms& __restrict t, int n, RgbRow& __restrict out) {
   for (int x = 0; x < n; ++x) {
     const int32_t v = y[x];
     out.r[x] = static_cast<uint8_t>(Clamp255(v + t.r[x]));
@@ -254,7 +255,7 @@ void WriteDirect(const Rows& rows, const Layout& px, const Work& w, int strip) {
   RowTerms terms;
   RgbRow rgb;
   for (int pair = 0; pair < kStripRows / 2; ++pair) {
-    SpreadTerms(w, pair, 3, terms);
+    SpreadTerms<3>(w, pair, terms);
     for (int half = 0; half < 2; ++half) {
       const int local = 2 * pair + half;
       Convert(w.luma + local * kSourceWidth, terms, kSourceWidth, rgb);
@@ -273,7 +274,7 @@ void WriteNarrow(const Rows& rows, const Layout& px, const Work& w, int strip) {
   RgbRow rgb;
   int16_t narrow[2 * kChromaWidth];
   for (int pair = 0; pair < kStripRows / 2; ++pair) {
-    SpreadTerms(w, pair, 2, terms);
+    SpreadTerms<2>(w, pair, terms);
     for (int half = 0; half < 2; ++half) {
       const int local = 2 * pair + half;
       const int16_t* ys = w.luma + local * kSourceWidth;
@@ -308,7 +309,7 @@ void WriteTall(const Rows& rows, const Layout& px, const Work& w, int strip, Rgb
   RowTerms terms;
   RgbRow p, n, mixed;
   for (int pair = 0; pair < kStripRows / 2; ++pair) {
-    SpreadTerms(w, pair, 3, terms);
+    SpreadTerms<3>(w, pair, terms);
     const int m = strip * (kStripRows / 2) + pair;
     Convert(w.luma + (2 * pair) * kSourceWidth, terms, kSourceWidth, p);
     Convert(w.luma + (2 * pair + 1) * kSourceWidth, terms, kSourceWidth, n);

@@ -470,15 +470,22 @@ RK_API uint32_t RkGetCAMDecodeWorkSpaceSize(void);
 /* Parses a whole JPEG/JFIF stream: fills the image record (size, format,
  * component ids, restart interval, resolution, data/dataLength) and, when a
  * module table is given (may be null), loads the stream's quantisation and
- * Huffman tables into it.  *size is the byte count of data and is not
- * changed.  Returns the offset of the SOI (>= 0), -1 (no usable stream) or
- * -2 (data or record null). */
+ * Huffman tables into it, with the lookup buffers when installed.  *size is
+ * the byte count of data and is not changed; nothing at or past it is read.
+ * format bit 15 with bit 14 clear on entry asks for the default Huffman
+ * tables (for streams without DHT).  Returns the offset of the SOI (>= 0),
+ * -1 (no usable stream: no SOI/EOI, SOS, DQT, DHT or SOF0/SOF2 frame; or a
+ * refused one: a frame of other than 1 or 3 components, other than 8-bit
+ * samples, sampling factors outside 1..4 or whose spans do not divide the
+ * MCU, a Huffman table with more codes than it holds, a DC symbol above 15,
+ * or counts that form no prefix code) or -2 (data, size or record null). */
 RK_API int32_t RkDecodeJFIFHeader(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, ImageBlkAttrRec* image);
 
 /* One-call decode of a baseline or progressive JPEG into a top-down 32-bit
  * buffer (per pixel: one untouched byte, then R, G, B).  rowStride is the
  * byte distance between rows.  Returns the decoder's result, -2 (table,
- * data or pixels null) or -3 (header unusable). */
+ * data, size or pixels null) or -3 (header unusable, or a progressive
+ * stream while no progressive decoder is linked in). */
 RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, uint8_t* pixels, int32_t rowStride, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */
@@ -486,8 +493,13 @@ RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const ui
 /* ------------------------------------------------------------------------ */
 
 /* Decodes a baseline stream prepared by RkDecodeJFIFHeader into the
- * record's pixel buffer; writes the MCU geometry into the record.  0 (or the
- * last callback value), -1 (corrupt data), -2, -108, -1000. */
+ * record's pixel buffer; writes the MCU geometry into the record.  Reads at
+ * most dataLength bytes at data.  An interval cut short by an early restart
+ * marker is left unwritten and decoding resumes after the marker.  0 (or
+ * the last callback value), -1 (corrupt data: end of data, a code that
+ * matches nothing, a run past coefficient 63), -2, -3 (no pixels or data,
+ * a format the decoder cannot handle, or a pixel buffer reaching beyond
+ * 2^32 - 1 bytes), -108, -1000. */
 RK_API int16_t RkDecompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */

@@ -110,7 +110,12 @@ int16_t BaselineDecoder::Run() {
 
   for (int t = 0; t < 2; ++t) {
     dc_[t].Build(table_->dcCodeTable[t], 16, table_->huffLut[t]);
-    ac_[t].Build(table_->acCodeTable[t], 256, table_->huffLut[2 + t]);
+    // A lookup buffer marks windows that no code covers with a symbol that
+    // has no code; an AC table that codes all 256 symbols has none to spare,
+    // so it is searched instead (same results, see BuildDecodeLut).
+    const HuffCodeRec* ac = table_->acCodeTable[t];
+    const bool allCoded = std::all_of(ac, ac + 256, [](const HuffCodeRec& e) { return e.length != 0; });
+    ac_[t].Build(ac, 256, allCoded ? nullptr : table_->huffLut[2 + t]);
   }
   BlockDecoder decoder(table_);
   const bool rgb = (image_->codecFlags & RK_CODEC_FLAG_RGB) != 0;

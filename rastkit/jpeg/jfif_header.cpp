@@ -46,7 +46,6 @@ class JfifParser {
   bool Dri(int64_t at, uint32_t length);
   bool Sos(int64_t at, uint32_t length);
   void MarkProgressiveStart();
-  void InstallLut(int index, const HuffCodeRec* codes, int count);
 
   ModuleTableRec* table_;
   const uint8_t* data_;
@@ -63,8 +62,17 @@ class JfifParser {
   bool eoi_ = false;
 };
 
-void JfifParser::InstallLut(int index, const HuffCodeRec* codes, int count) {
-  if (table_->huffLut[index] != nullptr) BuildDecodeLut(codes, count, table_->huffLut[index]);
+// The lookup buffers are rebuilt from the code tables as the parse left
+// them, on every return path: a buffer that only followed the tables this
+// stream defined would keep another stream's codes for the tables it did
+// not define (say, the default AC tables of a stream with DC tables only),
+// and looking them up would decode differently from searching the tables.
+void RebuildLookupBuffers(ModuleTableRec* table) {
+  for (int i = 0; i < 4; ++i) {
+    if (table->huffLut[i] == nullptr) continue;
+    const HuffCodeRec* codes = i < 2 ? table->dcCodeTable[i] : table->acCodeTable[i - 2];
+    if (codes != nullptr) BuildDecodeLut(codes, i < 2 ? kDcCodeCount : kAcCodeCount, table->huffLut[i]);
+  }
 }
 
 void JfifParser::App(uint8_t m, int64_t at, uint32_t length) {
@@ -128,7 +136,6 @@ bool JfifParser::Dht(int64_t at, uint32_t length) {
       HuffCodeRec* codes = dc ? table_->dcCodeTable[index] : table_->acCodeTable[index];
       const TableBuild r = dc ? BuildDcCodeTable(spec, codes) : BuildAcCodeTable(spec, codes);
       if (r != TableBuild::kOk) return false;
-      InstallLut(dc ? index : 2 + index, codes, dc ? kDcCodeCount : kAcCodeCount);
     } else {
       HuffCodeRec scratch[kAcCodeCount];
       const TableBuild r = dc ? BuildDcCodeTable(spec, scratch) : BuildAcCodeTable(spec, scratch);
@@ -194,8 +201,6 @@ bool JfifParser::Sos(int64_t at, uint32_t length) {
   if (table_ != nullptr && components >= 2 && !chromaTablesDefined_) {
     std::memcpy(table_->dcCodeTable[1], table_->dcCodeTable[0], sizeof(HuffCodeRec) * kDcCodeCount);
     std::memcpy(table_->acCodeTable[1], table_->acCodeTable[0], sizeof(HuffCodeRec) * kAcCodeCount);
-    InstallLut(1, table_->dcCodeTable[1], kDcCodeCount);
-    InstallLut(3, table_->acCodeTable[1], kAcCodeCount);
   }
   const int64_t offset = at + 2 + length;
   image_->dataOffset = static_cast<uint32_t>(offset);
@@ -210,10 +215,6 @@ int32_t JfifParser::Run() {
     if (table_ != nullptr) {
       RkInitLHuffmanTable(table_);
       RkInitCHuffmanTable(table_);
-      InstallLut(0, table_->dcCodeTable[0], kDcCodeCount);
-      InstallLut(1, table_->dcCodeTable[1], kDcCodeCount);
-      InstallLut(2, table_->acCodeTable[0], kAcCodeCount);
-      InstallLut(3, table_->acCodeTable[1], kAcCodeCount);
     }
     seen_ |= kSeenDht;
     chromaTablesDefined_ = true;
@@ -296,5 +297,7 @@ extern "C" RK_API int32_t RkDecodeJFIFHeader(ModuleTableRec* table, const uint8_
                                               const uint32_t* size, ImageBlkAttrRec* image) {
   if (data == nullptr || size == nullptr || image == nullptr) return RK_ERR_NULL;
   rk::JfifParser parser(table, data, *size, image);
-  return parser.Run();
+  const int32_t result = parser.Run();
+  if (table != nullptr) rk::RebuildLookupBuffers(table);
+  return result;
 }

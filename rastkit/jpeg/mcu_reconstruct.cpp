@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace rk {
 namespace {
 
@@ -140,106 +144,238 @@ void ReconstructMcuReference(const McuSource& mcu, int16_t* planes, const PixelT
 
 namespace {
 
-// Fills rows [0, rows) of component c's plane from its blocks.
-void FillPlane(const McuGeometry& geo, int c, const int16_t* blocks, bool rgb, int rows, int16_t* plane) {
-  const int mw = geo.mcuWidth;
-  const int fx = geo.reductionX(c);
-  const int fy = geo.reductionY(c);
-  const int bw = geo.blocksWide(c);
+// Widest MCU: four 8-sample blocks side by side.
+constexpr int kMaxMcuWidth = 32;
+
+// Where one component's samples come from within the MCU's blocks.
+struct ComponentRows {
+  const int16_t* blocks;
+  int fx, fy;  // replication
+  int bw;      // blocks side by side
+  ComponentRows(const McuGeometry& geo, const int16_t* first, int c)
+      : blocks(first), fx(geo.reductionX(c)), fy(geo.reductionY(c)), bw(geo.blocksWide(c)) {}
+};
+
+// One MCU row of a component, replicated to the MCU width: sample s is
+// block sample (r, s / fx) of the block that covers it. Component 0 of a
+// YCbCr stream gets its level shift here (+128, wrapping like the 16-bit
+// plane). vr is the row within the component's span (MCU row / fy).
+inline void BuildRow(const ComponentRows& comp, int vr, int16_t bias, int16_t* out) {
+  const int16_t* row = comp.blocks + 64 * ((vr >> 3) * comp.bw) + 8 * (vr & 7);
+  const int fx = comp.fx;
+#if defined(__SSE2__)
+  if (fx <= 2) {
+    const __m128i add = _mm_set1_epi16(bias);
+    for (int bi = 0; bi < comp.bw; ++bi, row += 64) {
+      const __m128i v = _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)), add);
+      if (fx == 1) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * bi), v);
+      } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * bi), _mm_unpacklo_epi16(v, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * bi + 8), _mm_unpackhi_epi16(v, v));
+      }
+    }
+    return;
+  }
+#endif
+  for (int bi = 0; bi < comp.bw; ++bi, row += 64) {
+    int16_t v[8];
+    for (int s = 0; s < 8; ++s) v[s] = static_cast<int16_t>(row[s] + bias);
+    int16_t* d = out + 8 * fx * bi;
+    for (int s = 0; s < 8; ++s)
+      for (int dx = 0; dx < fx; ++dx) d[fx * s + dx] = v[s];
+  }
+}
+
+inline uint8_t Saturate(int32_t v) { return static_cast<uint8_t>(Clamp255(v)); }
+
+// YCbCr rows to clamped R, G, B bytes, n <= kMaxMcuWidth samples.
+void ConvertYcc(const int16_t* y, const int16_t* cb, const int16_t* cr, uint8_t* r, uint8_t* g, uint8_t* b,
+                int n) {
+  int s = 0;
+#if defined(__SSE2__)
+  // Eight samples at a time. Each product pair is one pmaddwd: (Cr, 1) x
+  // (359, 128) gives 359 Cr + 128 in 32 bits, exactly as the scalar
+  // formula; packs then packus saturate a 32-bit value to 0..255, the clamp.
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i kr = _mm_set1_epi32(359 | 128 << 16);
+  const __m128i kg = _mm_set1_epi32((-88 & 0xFFFF) | -182 * 65536);
+  const __m128i kb = _mm_set1_epi32(454 | 128 << 16);
+  const __m128i round = _mm_set1_epi32(128);
+  for (; s + 8 <= n; s += 8) {
+    const __m128i vy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + s));
+    const __m128i vcb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + s));
+    const __m128i vcr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + s));
+    const __m128i ylo = _mm_srai_epi32(_mm_unpacklo_epi16(vy, vy), 16);
+    const __m128i yhi = _mm_srai_epi32(_mm_unpackhi_epi16(vy, vy), 16);
+    auto channel = [&](__m128i lo, __m128i hi) {
+      return _mm_packus_epi16(_mm_packs_epi32(_mm_add_epi32(ylo, _mm_srai_epi32(lo, 8)),
+                                              _mm_add_epi32(yhi, _mm_srai_epi32(hi, 8))),
+                              _mm_setzero_si128());
+    };
+    const __m128i rv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcr, one), kr),
+                               _mm_madd_epi16(_mm_unpackhi_epi16(vcr, one), kr));
+    const __m128i gv = channel(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, vcr), kg), round),
+                               _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(vcb, vcr), kg), round));
+    const __m128i bv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, one), kb),
+                               _mm_madd_epi16(_mm_unpackhi_epi16(vcb, one), kb));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(r + s), rv);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(g + s), gv);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(b + s), bv);
+  }
+#endif
+  for (; s < n; ++s) {
+    r[s] = static_cast<uint8_t>(RedOf(y[s], cr[s]));
+    g[s] = static_cast<uint8_t>(GreenOf(y[s], cb[s], cr[s]));
+    b[s] = static_cast<uint8_t>(BlueOf(y[s], cb[s]));
+  }
+}
+
+// Signed 16-bit samples to 0..255.
+void Clamp16(const int16_t* v, uint8_t* out, int n) {
+  int s = 0;
+#if defined(__SSE2__)
+  for (; s + 8 <= n; s += 8) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + s));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + s), _mm_packus_epi16(x, x));
+  }
+#endif
+  for (; s < n; ++s) out[s] = Saturate(v[s]);
+}
+
+// Interleaved writes with the channel offsets as constants where the
+// layout is one of the two the program uses.
+enum class Layout { kGeneric, kBgr24, kXrgb32 };
+
+template <Layout L>
+void WritePixels(uint8_t* out, int64_t ps, const uint32_t* offset, const uint8_t* r, const uint8_t* g,
+                 const uint8_t* b, int n) {
+  if constexpr (L == Layout::kBgr24) {
+    // One 4-byte store per pixel; its fourth byte is the next pixel's blue,
+    // rewritten at once. The last pixel is stored byte by byte, so nothing
+    // past it (row padding, the next MCU) is touched.
+    alignas(16) uint32_t words[kMaxMcuWidth];
+    int s = 0;
+#if defined(__SSE2__)
+    // (b, g, r, 0) words, eight at a time; the rows hold kMaxMcuWidth bytes.
+    for (; s < n; s += 8) {
+      const __m128i bg = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + s)),
+                                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(g + s)));
+      const __m128i r0 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r + s)),
+                                           _mm_setzero_si128());
+      _mm_store_si128(reinterpret_cast<__m128i*>(words + s), _mm_unpacklo_epi16(bg, r0));
+      _mm_store_si128(reinterpret_cast<__m128i*>(words + s + 4), _mm_unpackhi_epi16(bg, r0));
+    }
+#else
+    for (; s < n; ++s) words[s] = b[s] | g[s] << 8 | static_cast<uint32_t>(r[s]) << 16;
+#endif
+    for (s = 0; s + 1 < n; ++s, out += 3) std::memcpy(out, &words[s], 4);
+    out[2] = r[s], out[1] = g[s], out[0] = b[s];
+  } else if constexpr (L == Layout::kXrgb32) {
+    for (int s = 0; s < n; ++s, out += 4) out[1] = r[s], out[2] = g[s], out[3] = b[s];
+  } else {
+    const uint32_t o0 = offset[0], o1 = offset[1], o2 = offset[2];
+    for (int s = 0; s < n; ++s, out += ps) out[o0] = r[s], out[o1] = g[s], out[o2] = b[s];
+  }
+}
+
+template <Layout L>
+void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int rows, int cols) {
+  const McuGeometry& geo = *mcu.geo;
+  const int n = geo.components;
+  const bool rgb = mcu.rgb && n == 3;
+  const int16_t* first[3] = {mcu.blocks, nullptr, nullptr};
+  for (int c = 1; c < n; ++c) first[c] = first[c - 1] + 64 * geo.blocksPerMcu(c - 1);
+  const ComponentRows comp[3] = {{geo, first[0], 0}, {geo, first[1], n == 3 ? 1 : 0},
+                                 {geo, first[2], n == 3 ? 2 : 0}};
+  alignas(16) int16_t row[3][kMaxMcuWidth];
+  alignas(16) uint8_t out[3][kMaxMcuWidth] = {};  // whole rows are read eight at a time
+  const int64_t ps = target.pixelStride;
+  // RGB streams: v + 128 in 16 bits wraps for v near 2^15 where the
+  // definition clamps v + 128 computed in 32 bits; a component holding such
+  // values takes the scalar path.
+  bool wraps[3] = {false, false, false};
+  if (rgb) {
+    for (int c = 0; c < 3; ++c) {
+      for (int i = 0; i < 64 * geo.blocksPerMcu(c); ++i) wraps[c] |= first[c][i] > 32767 - 128;
+    }
+  }
+  int built[3] = {-1, -1, -1};
   for (int pr = 0; pr < rows; ++pr) {
-    const int bj = pr / (8 * fy);
-    const int r = (pr / fy) & 7;
-    int16_t* dst = plane + pr * mw;
-    if (pr % fy != 0) {  // a replicated row: the same as the one above
-      std::memcpy(dst, dst - mw, sizeof(int16_t) * mw);
+    const int y = mcu.y0 + pr;
+    const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
+    uint8_t* dest = target.pixels + stored * target.rowStride + mcu.x0 * ps;
+    if (n == 1) {
+      BuildRow(comp[0], pr / comp[0].fy, 128, row[0]);
+      Clamp16(row[0], out[0], cols);
+      WritePixels<L>(dest, ps, target.offset, out[0], out[0], out[0], cols);
       continue;
     }
-    for (int bi = 0; bi < bw; ++bi) {
-      const int16_t* src = blocks + 64 * (bj * bw + bi) + 8 * r;
-      int16_t* d = dst + 8 * fx * bi;
-      int16_t v[8];
+    for (int c = 0; c < 3; ++c) {
+      // A component sampled at half height gives two MCU rows the same row.
+      const int source = comp[c].fy == 1 ? pr : pr / comp[c].fy;
+      if (source != built[c]) {
+        BuildRow(comp[c], source, rgb || c == 0 ? 128 : 0, row[c]);
+        built[c] = source;
+      }
+    }
+    if (rgb) {
+      for (int c = 0; c < 3; ++c) {
+        if (wraps[c]) {
+          alignas(16) int16_t raw[kMaxMcuWidth];
+          BuildRow(comp[c], pr / comp[c].fy, 0, raw);
+          for (int s = 0; s < cols; ++s) out[c][s] = Saturate(raw[s] + 128);
+        } else {
+          Clamp16(row[c], out[c], cols);
+        }
+      }
+    } else {
+      ConvertYcc(row[0], row[1], row[2], out[0], out[1], out[2], cols);
+    }
+    WritePixels<L>(dest, ps, target.offset, out[0], out[1], out[2], cols);
+  }
+}
+
+void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows, int cols) {
+  const McuGeometry& geo = *mcu.geo;
+  const int n = geo.components;
+  const bool rgb = mcu.rgb && n == 3;
+  const int16_t* first[3] = {mcu.blocks, nullptr, nullptr};
+  for (int c = 1; c < n; ++c) first[c] = first[c - 1] + 64 * geo.blocksPerMcu(c - 1);
+  const ComponentRows comp[3] = {{geo, first[0], 0}, {geo, first[1], n == 3 ? 1 : 0},
+                                 {geo, first[2], n == 3 ? 2 : 0}};
+  const int64_t planeSamples = static_cast<int64_t>(target.width) * target.height;
+  alignas(16) int16_t row[kMaxMcuWidth];
+  for (int pr = 0; pr < rows; ++pr) {
+    const int y = mcu.y0 + pr;
+    const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
+    const int64_t index = stored * target.rowStride + mcu.x0;
+    for (int c = 0; c < n; ++c) {
       if (rgb) {
-        for (int s = 0; s < 8; ++s) v[s] = static_cast<int16_t>(Clamp255(src[s] + 128));
-      } else if (c == 0) {
-        for (int s = 0; s < 8; ++s) v[s] = static_cast<int16_t>(src[s] + 128);
+        BuildRow(comp[c], pr / comp[c].fy, 0, row);
+        for (int s = 0; s < cols; ++s) row[s] = static_cast<int16_t>(Clamp255(row[s] + 128));
       } else {
-        for (int s = 0; s < 8; ++s) v[s] = src[s];
+        BuildRow(comp[c], pr / comp[c].fy, c == 0 ? 128 : 0, row);
       }
-      if (fx == 1) {
-        std::memcpy(d, v, sizeof v);
-      } else if (fx == 2) {
-        for (int s = 0; s < 8; ++s) d[2 * s] = d[2 * s + 1] = v[s];
-      } else {
-        for (int s = 0; s < 8; ++s)
-          for (int dx = 0; dx < fx; ++dx) d[fx * s + dx] = v[s];
-      }
+      std::memcpy(target.pixels + 2 * (c * planeSamples + index), row, sizeof(int16_t) * cols);
     }
   }
 }
 
 }  // namespace
 
-void ReconstructMcu(const McuSource& mcu, int16_t* planes, const PixelTarget& target) {
-  const McuGeometry& geo = *mcu.geo;
-  const int mw = geo.mcuWidth;
-  const int n = geo.components;
-  const bool rgb = mcu.rgb && n == 3;
-  const int rows = std::min<int>(geo.mcuHeight, target.height - mcu.y0);
-  const int cols = std::min<int>(mw, target.width - mcu.x0);
+void ReconstructMcu(const McuSource& mcu, int16_t* /*planes*/, const PixelTarget& target) {
+  const int rows = std::min<int>(mcu.geo->mcuHeight, target.height - mcu.y0);
+  const int cols = std::min<int>(mcu.geo->mcuWidth, target.width - mcu.x0);
   if (rows <= 0 || cols <= 0) return;
-  int16_t* plane[3] = {planes, planes + mw * geo.mcuHeight, planes + 2 * mw * geo.mcuHeight};
-
-  const int16_t* blocks = mcu.blocks;
-  for (int c = 0; c < n; ++c) {
-    FillPlane(geo, c, blocks, rgb, rows, plane[c]);
-    blocks += 64 * geo.blocksPerMcu(c);
-  }
-
-  const int64_t planeSamples = static_cast<int64_t>(target.width) * target.height;
-  const uint32_t o0 = target.offset[0], o1 = target.offset[1], o2 = target.offset[2];
-  const int64_t ps = target.pixelStride;
-  for (int pr = 0; pr < rows; ++pr) {
-    const int y = mcu.y0 + pr;
-    const int64_t row = target.bottomUp ? target.height - 1 - y : y;
-    const int16_t* p0 = plane[0] + pr * mw;
-    const int16_t* p1 = plane[1] + pr * mw;
-    const int16_t* p2 = plane[2] + pr * mw;
-    if (target.planar) {
-      const int64_t index = row * target.rowStride + mcu.x0;
-      for (int c = 0; c < (n == 3 ? 3 : 1); ++c) {
-        std::memcpy(target.pixels + 2 * (c * planeSamples + index), plane[c] + pr * mw,
-                    sizeof(int16_t) * cols);
-      }
-      continue;
-    }
-    uint8_t* out = target.pixels + row * target.rowStride + mcu.x0 * ps;
-    if (n == 1) {
-      for (int s = 0; s < cols; ++s, out += ps) {
-        const uint8_t g = static_cast<uint8_t>(Clamp255(p0[s]));
-        out[o0] = g;
-        out[o1] = g;
-        out[o2] = g;
-      }
-    } else if (rgb) {
-      for (int s = 0; s < cols; ++s, out += ps) {
-        out[o0] = static_cast<uint8_t>(p0[s]);
-        out[o1] = static_cast<uint8_t>(p1[s]);
-        out[o2] = static_cast<uint8_t>(p2[s]);
-      }
-    } else {
-      uint8_t red[32], green[32], blue[32];
-      for (int s = 0; s < cols; ++s) {
-        const int32_t yv = p0[s], cb = p1[s], cr = p2[s];
-        red[s] = static_cast<uint8_t>(RedOf(yv, cr));
-        green[s] = static_cast<uint8_t>(GreenOf(yv, cb, cr));
-        blue[s] = static_cast<uint8_t>(BlueOf(yv, cb));
-      }
-      for (int s = 0; s < cols; ++s, out += ps) {
-        out[o0] = red[s];
-        out[o1] = green[s];
-        out[o2] = blue[s];
-      }
-    }
+  if (target.planar) {
+    ReconstructPlanar(mcu, target, rows, cols);
+  } else if (target.pixelStride == 3 && target.offset[0] == 2 && target.offset[1] == 1 && target.offset[2] == 0) {
+    ReconstructInterleaved<Layout::kBgr24>(mcu, target, rows, cols);
+  } else if (target.pixelStride == 4 && target.offset[0] == 1 && target.offset[1] == 2 && target.offset[2] == 3) {
+    ReconstructInterleaved<Layout::kXrgb32>(mcu, target, rows, cols);
+  } else {
+    ReconstructInterleaved<Layout::kGeneric>(mcu, target, rows, cols);
   }
 }
 

@@ -136,12 +136,12 @@ QString Fixture(const char* relative) {
   return QStringLiteral(RK_FIXTURES_DIR "/") + QString::fromLatin1(relative);
 }
 
-QByteArray TurboEncode(const Rgb& rgb, int quality) {
+QByteArray TurboEncode(const Rgb& rgb, int quality, bool progressive) {
   tjhandle handle = tjInitCompress();
   unsigned char* out = nullptr;
   unsigned long size = 0;
   const int rc = tjCompress2(handle, rgb.px.data(), rgb.width, 0, rgb.height, TJPF_RGB, &out,
-                             &size, TJSAMP_420, quality, 0);
+                             &size, TJSAMP_420, quality, progressive ? TJFLAG_PROGRESSIVE : 0);
   QByteArray bytes;
   if (rc == 0) bytes = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
   tjFree(out);

@@ -49,8 +49,8 @@ QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
 QString Fixture(const char* relative);
 
-// Baseline JFIF from libjpeg-turbo (quality 90, 4:2:0).
-QByteArray TurboEncode(const Rgb& rgb, int quality = 90);
+// JFIF from libjpeg-turbo (4:2:0), baseline unless progressive is asked for.
+QByteArray TurboEncode(const Rgb& rgb, int quality = 90, bool progressive = false);
 // Decodes with libjpeg-turbo; empty picture when it refuses the stream.
 Rgb TurboDecode(const QByteArray& jpeg);
 

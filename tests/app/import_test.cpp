@@ -188,6 +188,17 @@ TEST_F(Import, JpegAfterLeadingJunkKeepsOnlyTheStream) {
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(image_.KeptStream()), image_.StreamLength()), jpeg);
 }
 
+// The library has no progressive decoder yet: such a file is recognised
+// but not decoded, and the import fails like any undecodable file.
+TEST_F(Import, ProgressiveJpegIsRefusedForNow) {
+  REQUIRE_JPEG_DECODER();
+  AdoptMarker();
+  EXPECT_FALSE(ImportBytes(apptest::TurboEncode(apptest::Gradient(32, 24), 90, true), "p.jpg"));
+  EXPECT_EQ(ui_.messages, std::vector<Message>{Message::FormatError});
+  ExpectMarkerKept();
+  EXPECT_EQ(image_.KeptStream(), nullptr);
+}
+
 // Every prefix of a valid file is refused without reading past it (the
 // sanitizers watch) and leaves the earlier picture in place.
 class TruncatedFile : public Import, public ::testing::WithParamInterface<const char*> {};

@@ -324,6 +324,22 @@ TEST(CamProgress, OneCallPerStripThenTheTotal) {
   EXPECT_EQ(RkDecompressImageByCAM(p.table.get(), &image, &none), 0);
 }
 
+// A stop answered to the final (240, 240) call still reports the stop,
+// after the whole picture has been written.
+TEST(CamProgress, StopAtTheFinalCall) {
+  Prepared p(rktest::ReadFile(rktest::Fixture("cam/chart_II_extra.cam")));
+  const Rgb full = DecodeToBitmap(p, {320, 240});
+  Calls calls;
+  calls.stopAt = 15;
+  UserCallBackRec cb{Record, reinterpret_cast<uintptr_t>(&calls)};
+  Bitmap24 bmp(320, 240);
+  ImageBlkAttrRec image = p.image;
+  bmp.Describe(image);
+  EXPECT_EQ(RkDecompressImageByCAM(p.table.get(), &image, &cb), RK_STOPPED);
+  EXPECT_EQ(calls.seen.size(), 16u);
+  EXPECT_TRUE(SamePixels(bmp.ToRgb(), full));
+}
+
 class CamStop : public ::testing::TestWithParam<Size> {};
 
 // A stop at the first call leaves the first strip written and nothing else.

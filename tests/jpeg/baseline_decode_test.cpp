@@ -389,3 +389,72 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// An AC table that gives every one of the 256 symbols a code (one of 15
+// bits, 255 of 16) and still leaves windows uncovered: a lookup buffer has
+// no spare symbol to mark them, yet must not decode them.
+Bytes AllSymbolsCoded(const Bytes& data) {
+  uint8_t dcBits[16] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  uint8_t acBits[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 255};
+  Bytes values(256);
+  for (int i = 0; i < 256; ++i) values[i] = static_cast<uint8_t>(i);  // 0x00 (EOB) gets the 15-bit code
+  return StreamBuilder().Soi().Dqt(0, 1).Dht(0x00, dcBits, {0}).Dht(0x10, acBits, values)
+      .Sof(0xC0, 8, 8, {{1, 0x11, 0}}).Sos(1).Raw(data).Eoi().bytes();
+}
+
+TEST(LookupBuffers, TableWithoutSpareSymbolDecodesAsTheSearch) {
+  // DC '0', then the 15 zero bits of EOB: a grey block.
+  const Bytes valid = AllSymbolsCoded({0x00, 0x00, 0xFF, 0x00});
+  // DC '0', then the window FFFF that no code covers. Were it looked up as
+  // the 16-bit symbol 0xFF (run 15, size 15), its 15 value bits and an EOB
+  // would follow and the block would decode.
+  const Bytes damaged = AllSymbolsCoded({0x7F, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x01});
+  for (bool lut : {false, true}) {
+    EXPECT_EQ(jpegtest::DecodeToBitmap(valid, lut).result, RK_OK) << lut;
+    EXPECT_EQ(jpegtest::DecodeToBitmap(damaged, lut).result, RK_ERR_FORMAT) << lut;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Inputs the fuzz target found, kept in its corpus, with the result each
+// must give with and without lookup buffers.
+struct Regression {
+  const char* file;
+  int16_t result;
+};
+
+class FuzzRegression : public ::testing::TestWithParam<Regression> {};
+
+TEST_P(FuzzRegression, GivesItsResultWithAndWithoutLookupBuffers) {
+  const Bytes stream = rktest::ReadFile(std::string(RK_SOURCE_DIR) + "/fuzz/corpus/jpeg/" + GetParam().file);
+  ASSERT_FALSE(stream.empty());
+  const auto searched = jpegtest::DecodeToBitmap(stream, false);
+  const auto looked = jpegtest::DecodeToBitmap(stream, true);
+  EXPECT_EQ(searched.result, GetParam().result);
+  EXPECT_EQ(looked.result, GetParam().result);
+  EXPECT_EQ(searched.rgb.px, looked.rgb.px);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, FuzzRegression,
+    ::testing::Values(
+        // DHT for DC only, so the AC tables are the module table's defaults:
+        // their lookup buffers were never filled and decoded everything as
+        // end of block, where searching the tables ran out of data (-1).
+        Regression{"regress_ac_lut_not_built.jpg", RK_ERR_FORMAT},
+        // Two frames, a scan before any DHT (copying the default luminance
+        // tables over the chrominance ones), tables after it: decoding runs
+        // out of data, alike with and without lookup buffers. (The fuzz
+        // target had reused one module table for both.)
+        Regression{"regress_scan_before_tables.jpg", RK_ERR_FORMAT}),
+    [](const auto& info) {
+      std::string name = info.param.file;
+      return name.substr(0, name.find('.'));
+    });
+
+}  // namespace
