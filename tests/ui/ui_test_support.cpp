@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -76,7 +77,12 @@ void OnNextModal(std::function<void(QDialog*)> act) {
     timer->stop();
     timer->deleteLater();
     delete clock;
-    if (dialog != nullptr) act(dialog);
+    if (dialog == nullptr) return;
+    QPointer<QDialog> guard(dialog);
+    act(dialog);
+    // A check that failed inside `act` returned before closing the dialog:
+    // close it so that the command's exec() returns and the test ends.
+    if (guard && guard->isVisible()) guard->reject();
   });
   timer->start();
 }

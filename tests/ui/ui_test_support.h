@@ -46,7 +46,8 @@ QString WriteJpeg(const QString& path, int width, int height);
 void ClearProfile();
 
 // Runs `act` on the modal dialog that the next exec() shows (polls until
-// one is up, gives up after a few seconds and closes nothing).
+// one is up, gives up after a few seconds), then rejects the dialog if
+// `act` left it open.
 void OnNextModal(std::function<void(QDialog*)> act);
 
 // The test classes register themselves; main runs them all.
