@@ -120,12 +120,12 @@ QIcon FromTheme(const QString& name) {
   return icon.pixmap(16, 16).isNull() ? QIcon() : icon;
 }
 
-struct IconSpec {
+struct IconLook {
   const char* themeName;
   Draw draw;
 };
 
-IconSpec SpecOf(ToolIcon which) {
+IconLook LookOf(ToolIcon which) {
   switch (which) {
     case ToolIcon::Open: return {"document-open", DrawOpen};
     case ToolIcon::Save: return {"document-save", DrawSave};
@@ -139,12 +139,10 @@ IconSpec SpecOf(ToolIcon which) {
 
 }  // namespace
 
-QIcon BundledToolIcon(ToolIcon which) { return Painted(SpecOf(which).draw); }
-
 QIcon ToolBarIcon(ToolIcon which) {
-  const IconSpec spec = SpecOf(which);
-  const QIcon themed = FromTheme(QLatin1String(spec.themeName));
-  return themed.isNull() ? Painted(spec.draw) : themed;
+  const IconLook look = LookOf(which);
+  const QIcon themed = FromTheme(QLatin1String(look.themeName));
+  return themed.isNull() ? Painted(look.draw) : themed;
 }
 
 QIcon ApplicationIcon() {

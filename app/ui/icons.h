@@ -11,8 +11,6 @@ enum class ToolIcon { Open, Save, Cut, Copy, Paste, About };
 // The theme icon (document-open, document-save, edit-cut, edit-copy,
 // edit-paste, help-about) or the bundled drawing.
 QIcon ToolBarIcon(ToolIcon which);
-// The bundled drawing alone.
-QIcon BundledToolIcon(ToolIcon which);
 // The theme's "corvid" icon (installed with the program) or the bundled one.
 QIcon ApplicationIcon();
 
