@@ -279,7 +279,7 @@ int32_t CRKDib::CheckJfif(const uint8_t* data, uint32_t* offset, uint32_t* lengt
   if (*length < kMinJpegBytes) return -1;
   ImageBlkAttrRec image{};
   const int32_t soi = lib::DecodeJfifHeader(nullptr, data, *length, &image);
-  if (soi < 0) return -1;
+  if (soi < 0 || static_cast<uint32_t>(soi) >= *length) return -1;
   // SOI through the end of EOI. A progressive stream is measured from its
   // SOI; a baseline one from the start of the entropy-coded data.
   uint64_t streamLength = (image.format & RK_FORMAT_PROGRESSIVE) != 0
