@@ -1,8 +1,8 @@
 // rk-camdecode FILE.cam OUT.bmp [480x360|480x240|320x240]: decodes a CAM
 // picture through the library's sized calls, as the program will, into a
 // 24-bit bottom-up pixel block and writes it as a BMP file (default size
-// 480x360). A file whose picture is a JPEG section gets that stream written
-// unchanged beside OUT, with the extension .jpg.
+// 480x360). A file whose picture is a JPEG section is decoded by the JPEG
+// decoders at the stream's own size.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,12 +42,27 @@ int main(int argc, char** argv) {
   uint32_t length = 0, offset = 0;
   const int16_t type = RkCheckCAMFileTypeEx(file.data(), size, &length, &offset);
   if (type == 4) {
-    std::string out = argv[2];
-    const size_t dot = out.rfind('.');
-    out = (dot == std::string::npos ? out : out.substr(0, dot)) + ".jpg";
-    std::vector<uint8_t> jpeg(file.begin() + offset, file.begin() + offset + length);
-    if (!rktools::WriteFile(out, jpeg)) return Fail("cannot write " + out);
-    std::printf("%s holds a JPEG picture: stream written to %s\n", argv[1], out.c_str());
+    Table t;
+    ImageBlkAttrRec image{};
+    const int32_t soi = RkDecodeJFIFHeader(t.get(), file.data() + offset, &length, &image);
+    if (soi < 0) return Fail("JPEG section: header error " + std::to_string(soi));
+    const int32_t stride = (image.width * 3 + 3) & ~3;
+    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * image.height);
+    image.pixels = pixels.data();
+    image.rowStride = stride;
+    image.blueOffset = 0;
+    image.greenOffset = 1;
+    image.redOffset = 2;
+    image.pixelStride = 3;
+    image.bottomUp = 1;
+    // Cameras store baseline streams; the progressive decoder is the
+    // program's business.
+    if (image.format & RK_FORMAT_PROGRESSIVE) return Fail("JPEG section: progressive stream");
+    const int16_t rc = RkDecompressImageByJPEG(t.get(), &image, nullptr);
+    if (rc != 0) return Fail("JPEG section: decode error " + std::to_string(rc));
+    if (!rktools::WriteFile(argv[2], rktools::BmpFile(image.width, image.height, pixels.data(), stride))) {
+      return Fail(std::string("cannot write ") + argv[2]);
+    }
     return 0;
   }
   if (type != 3) return Fail(std::string(argv[1]) + " is not a CAM picture (type " + std::to_string(type) + ")");

@@ -54,29 +54,31 @@ bool ModeFor(uint16_t width, uint16_t height, Mode* mode) {
 
 // One entropy-coded stream with its own copy of the module table (the bit
 // reader state lives there) and its own DC predictor. After a stream error,
-// or a code that matches no table entry, the stream is dead: its remaining
-// blocks are not decoded from the data and come out with all coefficients 0.
+// or a code that matches no table entry, the stream is dead: from the block
+// where that happened on, its blocks are not decoded from the data and come
+// out with all coefficients 0 (flat: luminance 128, chrominance 0).
 class Stream {
  public:
   Stream(ModuleTableRec* copy, const HuffLookup& dc, const HuffLookup& ac)
       : decoder_(copy), dc_(dc), ac_(ac) {}
 
   void Next(int16_t* block) {
-    // Cleared first, so that a block cut short by an error holds what was
-    // decoded of it and zeros, never the previous block's samples.
-    std::memset(block, 0, 64 * sizeof(int16_t));
-    if (error_ != 0) return;
-    switch (decoder_.Decode(block, dc_, ac_, &predictor_)) {
-      case DecodeStatus::kOk:
-      case DecodeStatus::kBadRun:  // the block stopped at coefficient 63
-        break;
-      case DecodeStatus::kStreamError:
-        error_ = decoder_.decodeError() != 0 ? decoder_.decodeError() : int16_t{RK_ERR_END_OF_DATA};
-        break;
-      case DecodeStatus::kNoCode:
-        error_ = RK_ERR_END_OF_DATA;
-        break;
+    if (error_ == 0) {
+      switch (decoder_.Decode(block, dc_, ac_, &predictor_)) {
+        case DecodeStatus::kOk:
+        case DecodeStatus::kBadRun:  // all 64 written: the tail past 63 is zero
+          return;
+        case DecodeStatus::kStreamError:
+          error_ = decoder_.decodeError() != 0 ? decoder_.decodeError() : int16_t{RK_ERR_END_OF_DATA};
+          break;
+        case DecodeStatus::kNoCode:
+          error_ = RK_ERR_END_OF_DATA;
+          break;
+      }
     }
+    // A block cut short holds part of itself and part of the previous
+    // block's samples; neither is worth showing.
+    std::memset(block, 0, 64 * sizeof(int16_t));
   }
   [[nodiscard]] int16_t error() const { return error_; }
 

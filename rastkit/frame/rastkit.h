@@ -452,9 +452,9 @@ RK_API int16_t RkDecodeCAMHeaderEx(ModuleTableRec* table, const uint8_t* file, u
  * The three streams are cut to dataLength.  A damaged stream (restart
  * marker, end of its data, a code that matches no table entry) does not
  * fail the call: the rest of that stream is not decoded from the data (its
- * blocks come out flat: luminance 128, chrominance 0) and the first such
- * error (-16 or -17) is left in table->decodeError, which is 0 after a
- * clean decode. */
+ * blocks, from the one where the error occurred, come out flat: luminance
+ * 128, chrominance 0) and the first such error (-16 or -17) is left in
+ * table->decodeError, which is 0 after a clean decode. */
 RK_API int16_t RkDecompressImageByCAM(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
 /* Bytes of work shop a CAM decode needs so that it allocates nothing: the

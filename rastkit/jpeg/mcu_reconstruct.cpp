@@ -362,6 +362,81 @@ void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows
   }
 }
 
+#if defined(__SSE2__)
+// YCbCr into a 24-bit bitmap when every component is replicated at most
+// twice across (4:2:0, 4:2:2, 4:4:4 and the like): each group of eight
+// pixels is read straight from the blocks (eight samples of a block row, or
+// four doubled), converted and packed into (b, g, r, 0) words in registers,
+// with no intermediate rows. Same arithmetic as ConvertYcc.
+bool CanMergeYcc(const McuGeometry& geo) {
+  if (geo.components != 3) return false;
+  for (int c = 0; c < 3; ++c) {
+    if (geo.reductionX(c) > 2) return false;
+  }
+  return true;
+}
+
+void ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int rows, int cols) {
+  const McuGeometry& geo = *mcu.geo;
+  const int16_t* first[3] = {mcu.blocks, nullptr, nullptr};
+  for (int c = 1; c < 3; ++c) first[c] = first[c - 1] + 64 * geo.blocksPerMcu(c - 1);
+  const ComponentRows comp[3] = {{geo, first[0], 0}, {geo, first[1], 1}, {geo, first[2], 2}};
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i level = _mm_set1_epi16(128);
+  const __m128i kr = _mm_set1_epi32(359 | 128 << 16);
+  const __m128i kg = _mm_set1_epi32((-88 & 0xFFFF) | -182 * 65536);
+  const __m128i kb = _mm_set1_epi32(454 | 128 << 16);
+  const __m128i round = _mm_set1_epi32(128);
+  const __m128i zero = _mm_setzero_si128();
+  const int groups = (cols + 7) / 8;
+  alignas(16) uint32_t words[kMaxMcuWidth];
+  for (int pr = 0; pr < rows; ++pr) {
+    const int16_t* base[3];
+    for (int c = 0; c < 3; ++c) {
+      const int vr = comp[c].fy == 1 ? pr : pr / comp[c].fy;
+      base[c] = comp[c].blocks + 64 * ((vr >> 3) * comp[c].bw) + 8 * (vr & 7);
+    }
+    auto load = [&](int c, int g) {
+      if (comp[c].fx == 1) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base[c] + 64 * g));
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base[c] + 64 * (g >> 1) + 4 * (g & 1)));
+      return _mm_unpacklo_epi16(v, v);
+    };
+    for (int g = 0; g < groups; ++g) {
+      const __m128i vy = _mm_add_epi16(load(0, g), level);
+      const __m128i vcb = load(1, g);
+      const __m128i vcr = load(2, g);
+      const __m128i ylo = _mm_srai_epi32(_mm_unpacklo_epi16(vy, vy), 16);
+      const __m128i yhi = _mm_srai_epi32(_mm_unpackhi_epi16(vy, vy), 16);
+      auto channel = [&](__m128i lo, __m128i hi) {
+        return _mm_packus_epi16(_mm_packs_epi32(_mm_add_epi32(ylo, _mm_srai_epi32(lo, 8)),
+                                                _mm_add_epi32(yhi, _mm_srai_epi32(hi, 8))),
+                                zero);
+      };
+      const __m128i rv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcr, one), kr),
+                                 _mm_madd_epi16(_mm_unpackhi_epi16(vcr, one), kr));
+      const __m128i gv = channel(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, vcr), kg), round),
+                                 _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(vcb, vcr), kg), round));
+      const __m128i bv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, one), kb),
+                                 _mm_madd_epi16(_mm_unpackhi_epi16(vcb, one), kb));
+      const __m128i bg = _mm_unpacklo_epi8(bv, gv);
+      const __m128i r0 = _mm_unpacklo_epi8(rv, zero);
+      _mm_store_si128(reinterpret_cast<__m128i*>(words + 8 * g), _mm_unpacklo_epi16(bg, r0));
+      _mm_store_si128(reinterpret_cast<__m128i*>(words + 8 * g + 4), _mm_unpackhi_epi16(bg, r0));
+    }
+    const int y = mcu.y0 + pr;
+    const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
+    uint8_t* out = target.pixels + stored * target.rowStride + mcu.x0 * 3;
+    // 4-byte stores, the fourth byte rewritten by the next pixel; the last
+    // pixel byte by byte, so nothing past it is touched.
+    int s = 0;
+    for (; s + 1 < cols; ++s, out += 3) std::memcpy(out, &words[s], 4);
+    out[0] = static_cast<uint8_t>(words[s]);
+    out[1] = static_cast<uint8_t>(words[s] >> 8);
+    out[2] = static_cast<uint8_t>(words[s] >> 16);
+  }
+}
+#endif
+
 }  // namespace
 
 void ReconstructMcu(const McuSource& mcu, int16_t* /*planes*/, const PixelTarget& target) {
@@ -371,6 +446,12 @@ void ReconstructMcu(const McuSource& mcu, int16_t* /*planes*/, const PixelTarget
   if (target.planar) {
     ReconstructPlanar(mcu, target, rows, cols);
   } else if (target.pixelStride == 3 && target.offset[0] == 2 && target.offset[1] == 1 && target.offset[2] == 0) {
+#if defined(__SSE2__)
+    if (!mcu.rgb && CanMergeYcc(*mcu.geo)) {
+      ReconstructMergedBgr24(mcu, target, rows, cols);
+      return;
+    }
+#endif
     ReconstructInterleaved<Layout::kBgr24>(mcu, target, rows, cols);
   } else if (target.pixelStride == 4 && target.offset[0] == 1 && target.offset[1] == 2 && target.offset[2] == 3) {
     ReconstructInterleaved<Layout::kXrgb32>(mcu, target, rows, cols);

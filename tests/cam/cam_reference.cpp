@@ -37,6 +37,7 @@ Planes ReferencePlanes(const ModuleTableRec& table, const ImageBlkAttrRec& image
                               nullptr, &predictor);
           if (st == rk::DecodeStatus::kStreamError || st == rk::DecodeStatus::kNoCode) {
             dead = true;
+            std::memset(block, 0, sizeof block);
             if (out.firstError == 0) {
               out.firstError = st == rk::DecodeStatus::kNoCode ? int16_t{RK_ERR_END_OF_DATA} : copy.decodeError;
             }

@@ -21,8 +21,8 @@ struct Planes {
 
 // Decodes the three streams the record describes (as RkDecodeCAMHeader
 // leaves it) with the module table's tables. A stream that reports an error
-// or meets a code that matches nothing is dead from that block on: its
-// blocks then hold only what was decoded before the error, and zeros.
+// or meets a code that matches nothing is dead from that block on: that
+// block and every later one of the stream have all coefficients 0.
 Planes ReferencePlanes(const ModuleTableRec& table, const ImageBlkAttrRec& image);
 
 // The picture at 480x360, 480x240 or 320x240, top-down RGB.

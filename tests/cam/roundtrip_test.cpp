@@ -167,6 +167,28 @@ INSTANTIATE_TEST_SUITE_P(
                       ContainerCase{"JpegOnlyII", false, false, false, true, 2, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The JPEG section holds the picture as the JFIF writer codes it: the
+// library's JPEG decoder gets it back at its own size.
+TEST(CamWriter, JpegSectionDecodesToThePicture) {
+  const Rgb original = rktest::MakePhotoLike(200, 120, 5);
+  rktools::CamWriteOptions o;
+  o.camPicture = false;
+  o.jpegSection = true;
+  const auto file = Write(original, o);
+  uint32_t len = 0, off = 0;
+  ASSERT_EQ(RkCheckCAMFileTypeEx(file.data(), static_cast<uint32_t>(file.size()), &len, &off), 4);
+  ModuleTable t;
+  ImageBlkAttrRec image{};
+  ASSERT_GE(RkDecodeJFIFHeader(t.get(), file.data() + off, &len, &image), 0);
+  ASSERT_EQ(image.width, 200);
+  ASSERT_EQ(image.height, 120);
+  Bitmap24 bmp(200, 120);
+  ImageBlkAttrRec out = image;
+  bmp.Describe(out);
+  ASSERT_EQ(RkDecompressImageByJPEG(t.get(), &out, nullptr), 0);
+  EXPECT_GE(rktest::Compare(bmp.ToRgb(), original).psnr, 30.0);
+}
+
 TEST(CamWriter, RefusesStreamsTheHeaderCannotHold) {
   // Noise at the finest quantisation needs far more than 65535 bytes of Y.
   rktools::CamWriteOptions o;
