@@ -13,6 +13,8 @@ packages=(
   libtiff-dev libtiff-tools libimage-exiftool-perl
   # Benchmark peer only (bench/jpeg_decode_bench).
   libstb-dev
+  # tools/screenshot.sh: virtual X server, window capture, PNG conversion.
+  xvfb x11-utils x11-apps imagemagick
 )
 
 missing=()

@@ -1,0 +1,384 @@
+#include "main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QToolBar>
+#include <QUrl>
+
+#include "corvid_view.h"
+#include "icons.h"
+
+namespace corvid {
+namespace {
+
+struct CamSize {
+  int width, height;
+  const char* text;
+};
+constexpr CamSize kCamSizes[3] = {{480, 360, "480x360"}, {480, 240, "480x240"}, {320, 240, "320x240"}};
+
+struct Zoom {
+  int zoom;
+  const char* text;
+};
+constexpr Zoom kZooms[3] = {{128, "Normal Size"}, {64, "Half Size"}, {256, "Double Size"}};
+
+constexpr QSize kDefaultSize(640, 480);
+
+// A tool tip and a prompt, as "prompt\ntip" in the string table.
+void SetTips(QAction* action, const QString& prompt, const QString& tip) {
+  action->setStatusTip(prompt);
+  action->setToolTip(tip);
+  action->setIconText(tip);
+}
+
+QList<QUrl> LocalFiles(const QMimeData* mime) {
+  QList<QUrl> files;
+  if (mime == nullptr || !mime->hasUrls()) return files;
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) files << url;
+  }
+  return files;
+}
+
+QString AskOpenPath(QWidget* parent) {
+  // Everything is offered and recognised by content. The pattern is "*":
+  // here "*.*" would hide the names without a dot.
+  return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
+                                      QStringLiteral("All Files (*)"));
+}
+
+QString AskSavePath(QWidget* parent, const QString& proposed) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters({QStringLiteral("JPEG Files (*.jpg)"), QStringLiteral("BitMap Files (*.bmp)"),
+                         QStringLiteral("TIFF Files (*.tif)")});
+  dialog.setDefaultSuffix(QStringLiteral("jpg"));
+  if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  return dialog.selectedFiles().value(0);
+}
+
+}  // namespace
+
+CMainFrame::FileDialogs CMainFrame::PlatformDialogs() {
+  return FileDialogs{AskOpenPath, AskSavePath, AskInfoTextPath};
+}
+
+CMainFrame::CMainFrame(CCorvidDoc& doc, QWidget* parent)
+    : QMainWindow(parent), doc_(doc), dialogs_(PlatformDialogs()) {
+  setObjectName(QStringLiteral("CMainFrame"));
+  view_ = new CCorvidView(doc_, this);
+  setCentralWidget(view_);
+  setAcceptDrops(true);
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+
+  const std::unique_ptr<QSettings> profile = OpenProfile();
+  recent_.Load(*profile);
+  const WindowState state = LoadWindowState(*profile);
+  if (state.geometry.isEmpty() || !restoreGeometry(state.geometry)) resize(kDefaultSize);
+  if (!state.docks.isEmpty()) restoreState(state.docks);
+
+  view_->OnInitialUpdate();
+  updateActions();
+}
+
+CMainFrame::~CMainFrame() {
+  // The toolbar is hidden while the children go; nothing is left to update.
+  disconnect(toolBar_, nullptr, this, nullptr);
+}
+
+QAction* CMainFrame::NewAction(const char* name, const QString& text, QList<QKeySequence> keys) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(QLatin1String(name));
+  action->setShortcuts(keys);
+  return action;
+}
+
+void CMainFrame::CreateActions() {
+  a_.open = NewAction("fileOpen", QStringLiteral("&Open..\tCtrl+O"), {QKeySequence(Qt::CTRL | Qt::Key_O)});
+  a_.open->setIcon(ToolBarIcon(ToolIcon::Open));
+  SetTips(a_.open, QStringLiteral("Open the Image File"), QStringLiteral("Open"));
+  connect(a_.open, &QAction::triggered, this, &CMainFrame::OnFileOpen);
+
+  a_.save = NewAction("fileSave", QStringLiteral("&Save...\tCtrl+S"), {QKeySequence(Qt::CTRL | Qt::Key_S)});
+  a_.save->setIcon(ToolBarIcon(ToolIcon::Save));
+  SetTips(a_.save, QStringLiteral("Save Image as file"), QStringLiteral("Save"));
+  connect(a_.save, &QAction::triggered, this, &CMainFrame::OnFileSave);
+
+  a_.showInfo = NewAction("fileShowInfo", QStringLiteral("Show &Info...\tCtrl+I"),
+                          {QKeySequence(Qt::CTRL | Qt::Key_I)});
+  connect(a_.showInfo, &QAction::triggered, this, &CMainFrame::OnShowInfo);
+
+  a_.recentNone = NewAction("fileRecentNone", QStringLiteral("Recent File"));
+  for (int i = 0; i < RecentFileList::kSize; ++i) {
+    a_.recent[i] = NewAction(QStringLiteral("fileRecent%1").arg(i + 1).toLatin1().constData(), QString());
+    a_.recent[i]->setStatusTip(QStringLiteral("Open this document"));
+    connect(a_.recent[i], &QAction::triggered, this, [this, i] { OnRecentFile(i); });
+  }
+
+  a_.exit = NewAction("appExit", QStringLiteral("E&xit"));
+  SetTips(a_.exit, QStringLiteral("Quit the application; prompts to save documents"), QStringLiteral("Exit"));
+  connect(a_.exit, &QAction::triggered, this, &QWidget::close);
+
+  a_.undo = NewAction("editUndo", QStringLiteral("&Undo\tCtrl+Z"),
+                      {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+  SetTips(a_.undo, QStringLiteral("Undo the last action"), QStringLiteral("Undo"));
+  a_.cut = NewAction("editCut", QStringLiteral("Cu&t\tCtrl+X"),
+                     {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+  a_.cut->setIcon(ToolBarIcon(ToolIcon::Cut));
+  SetTips(a_.cut, QStringLiteral("Cut the selection and put it on the Clipboard"), QStringLiteral("Cut"));
+  a_.copy = NewAction("editCopy", QStringLiteral("&Copy\tCtrl+C"),
+                      {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+  a_.copy->setIcon(ToolBarIcon(ToolIcon::Copy));
+  SetTips(a_.copy, QStringLiteral("Copy the selection and put it on the Clipboard"), QStringLiteral("Copy"));
+  a_.paste = NewAction("editPaste", QStringLiteral("&Paste\tCtrl+V"),
+                       {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+  a_.paste->setIcon(ToolBarIcon(ToolIcon::Paste));
+  SetTips(a_.paste, QStringLiteral("Insert Clipboard contents"), QStringLiteral("Paste"));
+
+  a_.toolBar = NewAction("viewToolbar", QStringLiteral("&Toolbar"));
+  a_.toolBar->setCheckable(true);
+  SetTips(a_.toolBar, QStringLiteral("Show or hide the toolbar"), QStringLiteral("Toggle ToolBar"));
+  connect(a_.toolBar, &QAction::triggered, this, &CMainFrame::OnToggleToolBar);
+
+  for (int i = 0; i < 3; ++i) {
+    const CamSize size = kCamSizes[i];
+    a_.camSize[i] = NewAction(QStringLiteral("camSize%1").arg(QLatin1String(size.text)).toLatin1().constData(),
+                              QLatin1String(size.text));
+    a_.camSize[i]->setCheckable(true);
+    connect(a_.camSize[i], &QAction::triggered, this, [this, size] { OnCamSize(size.width, size.height); });
+  }
+  const char* zoomNames[3] = {"zoomNormal", "zoomHalf", "zoomDouble"};
+  for (int i = 0; i < 3; ++i) {
+    const int zoom = kZooms[i].zoom;
+    a_.zoom[i] = NewAction(zoomNames[i], QLatin1String(kZooms[i].text));
+    a_.zoom[i]->setCheckable(true);
+    connect(a_.zoom[i], &QAction::triggered, this, [this, zoom] { OnZoom(zoom); });
+  }
+
+  a_.autoConversion = NewAction("autoConversion", QStringLiteral("Auto Conversion..."));
+  connect(a_.autoConversion, &QAction::triggered, this, &CMainFrame::OnAutoConversion);
+  a_.jpegSetting = NewAction("jpegSetting", QStringLiteral("JPEG..."));
+  connect(a_.jpegSetting, &QAction::triggered, this, &CMainFrame::OnJpegSetting);
+
+  a_.about = NewAction("appAbout", QStringLiteral("&About Corvid..."));
+  a_.about->setIcon(ToolBarIcon(ToolIcon::About));
+  SetTips(a_.about, QStringLiteral("Display program information, version number and copyright"),
+          QStringLiteral("About"));
+  connect(a_.about, &QAction::triggered, this, &CMainFrame::OnAbout);
+
+  // Accelerators of commands the program never had: they exist, do nothing
+  // and stay disabled.
+  a_.unhandled[0] = NewAction("fileNew", QStringLiteral("New"), {QKeySequence(Qt::CTRL | Qt::Key_N)});
+  a_.unhandled[1] = NewAction("filePrint", QStringLiteral("Print"), {QKeySequence(Qt::CTRL | Qt::Key_P)});
+  a_.unhandled[2] = NewAction("nextPane", QStringLiteral("Next Pane"), {QKeySequence(Qt::Key_F6)});
+  a_.unhandled[3] = NewAction("prevPane", QStringLiteral("Previous Pane"),
+                              {QKeySequence(Qt::SHIFT | Qt::Key_F6)});
+  for (QAction* action : a_.unhandled) addAction(action);
+}
+
+void CMainFrame::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(a_.open);
+  file->addAction(a_.save);
+  file->addAction(a_.showInfo);
+  file->addSeparator();
+  file->addAction(a_.recentNone);
+  for (QAction* recent : a_.recent) file->addAction(recent);
+  file->addSeparator();
+  file->addAction(a_.exit);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->addAction(a_.undo);
+  edit->addSeparator();
+  edit->addAction(a_.cut);
+  edit->addAction(a_.copy);
+  edit->addAction(a_.paste);
+
+  QMenu* option = menuBar()->addMenu(QStringLiteral("&Option"));
+  option->addAction(a_.toolBar);
+  option->addSeparator();
+  for (QAction* size : a_.camSize) option->addAction(size);
+  option->addSeparator();
+  for (QAction* zoom : a_.zoom) option->addAction(zoom);
+  option->addSeparator();
+  option->addAction(a_.autoConversion);
+  option->addAction(a_.jpegSetting);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(a_.about);
+}
+
+void CMainFrame::CreateToolBar() {
+  toolBar_ = new QToolBar(QStringLiteral("Toolbar"), this);
+  toolBar_->setObjectName(QStringLiteral("toolbar"));
+  toolBar_->setMovable(true);
+  toolBar_->setFloatable(true);
+  toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+  toolBar_->setIconSize(QSize(16, 16));
+  toolBar_->addAction(a_.open);
+  toolBar_->addAction(a_.save);
+  toolBar_->addSeparator();
+  toolBar_->addAction(a_.cut);
+  toolBar_->addAction(a_.copy);
+  toolBar_->addAction(a_.paste);
+  toolBar_->addSeparator();
+  toolBar_->addAction(a_.about);
+  addToolBar(Qt::TopToolBarArea, toolBar_);
+  setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
+  connect(toolBar_, &QToolBar::visibilityChanged, this, &CMainFrame::updateActions);
+}
+
+QMenu* CMainFrame::createPopupMenu() {
+  auto* menu = new QMenu(this);
+  menu->addAction(a_.toolBar);
+  return menu;
+}
+
+void CMainFrame::updateActions() {
+  const Settings& settings = doc_.Image().settings();
+
+  a_.open->setEnabled(true);
+  // Save stays enabled without a picture; it then does nothing.
+  a_.save->setEnabled(true);
+  a_.showInfo->setEnabled(doc_.HasInfo());
+
+  const QStringList& recent = recent_.Paths();
+  a_.recentNone->setVisible(recent.isEmpty());
+  a_.recentNone->setEnabled(false);
+  for (int i = 0; i < RecentFileList::kSize; ++i) {
+    const bool used = i < recent.size();
+    a_.recent[i]->setVisible(used);
+    a_.recent[i]->setEnabled(used);
+    if (used) {
+      QString shown = QDir::toNativeSeparators(recent[i]);
+      shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+      a_.recent[i]->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+    }
+  }
+  a_.exit->setEnabled(true);
+
+  for (QAction* action : {a_.undo, a_.cut, a_.copy, a_.paste}) action->setEnabled(false);
+  for (QAction* action : a_.unhandled) action->setEnabled(false);
+
+  a_.toolBar->setChecked(!toolBar_->isHidden());
+  for (int i = 0; i < 3; ++i) {
+    a_.camSize[i]->setChecked(settings.camWidth == kCamSizes[i].width &&
+                              settings.camHeight == kCamSizes[i].height);
+    a_.zoom[i]->setChecked(settings.zoom == kZooms[i].zoom);
+  }
+
+  const QString name = doc_.Path().isEmpty() ? QStringLiteral("Untitled") : QFileInfo(doc_.Path()).fileName();
+  setWindowTitle(QStringLiteral("%1 - Corvid").arg(name));
+  setWindowFilePath(doc_.Path());
+}
+
+bool CMainFrame::OpenFile(const QString& path) {
+  if (path.isEmpty()) return false;
+  const bool opened = doc_.Open(path);
+  if (opened) {
+    recent_.Add(doc_.Path());
+    view_->OnInitialUpdate();
+  }
+  updateActions();
+  return opened;
+}
+
+void CMainFrame::OnFileOpen() {
+  if (!dialogs_.openPath) return;
+  const QString path = dialogs_.openPath(this);
+  if (!path.isEmpty()) OpenFile(path);
+}
+
+void CMainFrame::OnFileSave() {
+  // No picture: no dialog, nothing written.
+  if (!doc_.HasPicture() || !dialogs_.savePath) return;
+  const QString path = dialogs_.savePath(this, doc_.ProposedSaveName());
+  if (!path.isEmpty()) doc_.Save(path);
+}
+
+void CMainFrame::OnShowInfo() {
+  if (!doc_.HasInfo()) return;
+  CInfoDlg dialog(doc_.InfoLines(), dialogs_.infoPath, this);
+  dialog.exec();
+}
+
+void CMainFrame::OnRecentFile(int index) {
+  const QStringList& recent = recent_.Paths();
+  if (index < 0 || index >= recent.size()) return;
+  // A file that no longer opens leaves the list.
+  if (!OpenFile(recent[index])) {
+    recent_.Remove(index);
+    updateActions();
+  }
+}
+
+void CMainFrame::OnToggleToolBar() {
+  toolBar_->setVisible(toolBar_->isHidden());
+  updateActions();
+}
+
+void CMainFrame::OnCamSize(int width, int height) {
+  // Applies to the next CAM file opened; the shown picture stays.
+  Settings& settings = doc_.Image().settings();
+  settings.camWidth = static_cast<int16_t>(width);
+  settings.camHeight = static_cast<int16_t>(height);
+  updateActions();
+}
+
+void CMainFrame::OnZoom(int zoom) {
+  doc_.Image().settings().zoom = static_cast<int16_t>(zoom);
+  view_->OnZoomChanged();
+  updateActions();
+}
+
+void CMainFrame::OnAutoConversion() {
+  CAutoConvDlg dialog(doc_.Image().settings(), this);
+  if (dialog.exec() == QDialog::Accepted) dialog.Apply(doc_.Image().settings());
+}
+
+void CMainFrame::OnJpegSetting() {
+  CJpegSetDlg dialog(doc_.Image().settings(), this);
+  if (dialog.exec() == QDialog::Accepted) dialog.Apply(doc_.Image().settings());
+}
+
+void CMainFrame::OnAbout() {
+  CAboutDlg dialog(this);
+  dialog.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // Kept with the settings, which are written at the end of the program.
+  const std::unique_ptr<QSettings> profile = OpenProfile();
+  recent_.Store(*profile);
+  StoreWindowState(*profile, WindowState{saveGeometry(), saveState()});
+  event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  const QList<QUrl> files = LocalFiles(event->mimeData());
+  if (files.isEmpty()) return;
+  event->acceptProposedAction();
+  activateWindow();
+  for (const QUrl& url : files) OpenFile(url.toLocalFile());
+}
+
+}  // namespace corvid
