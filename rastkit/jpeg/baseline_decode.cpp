@@ -12,11 +12,6 @@
 #include "rastkit.h"
 #include "restart.h"
 
-// The progressive decoder is built separately; until it is linked into the
-// library, RkDecodeJFIF reports progressive streams as unsupported.
-extern "C" RK_API int16_t RkDecompressImageByProgJPEG(ModuleTableRec* table, ImageBlkAttrRec* image,
-                                                      UserCallBackRec* progress) __attribute__((weak));
-
 namespace rk {
 namespace {
 
@@ -215,10 +210,9 @@ RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const ui
   if (RkDecodeJFIFHeader(table, data, size, &image) < 0 || image.data == nullptr) {
     return RK_ERR_UNSUPPORTED;
   }
-  if (image.format & RK_FORMAT_PROGRESSIVE) {
-    if (RkDecompressImageByProgJPEG == nullptr) return RK_ERR_UNSUPPORTED;
-    return RkDecompressImageByProgJPEG(table, &image, progress);
-  }
+  // The library has no progressive decoder yet: such streams are refused
+  // here until RkDecompressImageByProgJPEG exists to take them.
+  if (image.format & RK_FORMAT_PROGRESSIVE) return RK_ERR_UNSUPPORTED;
   return RkDecompressImageByJPEG(table, &image, progress);
 }
 
