@@ -81,6 +81,16 @@ struct CRKDib::Encoded {
   HeapBytes owned;
   const uint8_t* data = nullptr;
   size_t size = 0;
+
+  // Takes an encoder's output buffer when the encode succeeded and wrote
+  // between 1 and `capacity` bytes; false otherwise (nothing taken).
+  bool Take(int16_t result, HeapBytes& buffer, uint32_t written, uint32_t capacity) {
+    if (result != 0 || written == 0 || written > capacity) return false;
+    size = written;
+    owned = std::move(buffer);
+    data = owned.get();
+    return true;
+  }
 };
 
 CRKDib::CRKDib(UserInterface& ui, Profile profile) : CDib(ui), profile_(profile) {
@@ -383,13 +393,10 @@ bool CRKDib::EncodeJpegFile(Encoded& out) {
     BusyScope busy(ui_);
     result = EncodeJpeg(buffer.get(), capacity, settings_.quantScale(), image);
   }
-  if (result != 0 || image.dataLength == 0 || image.dataLength > capacity) {
+  if (!out.Take(result, buffer, image.dataLength, capacity)) {
     ui_.Report(Message::ExportError);
     return false;
   }
-  out.size = image.dataLength;
-  out.owned = std::move(buffer);
-  out.data = out.owned.get();
   return true;
 }
 
@@ -423,13 +430,10 @@ bool CRKDib::EncodeTiffFile(Encoded& out) {
     result = lib::ExportTiff(table(), &image);
     RkSetGlobalComment(table(), nullptr, 0);
   }
-  if (result != 0 || image.dataLength == 0 || image.dataLength > static_cast<uint32_t>(size)) {
+  if (!out.Take(result, buffer, image.dataLength, static_cast<uint32_t>(size))) {
     ui_.Report(Message::ExportError);
     return false;
   }
-  out.size = image.dataLength;
-  out.owned = std::move(buffer);
-  out.data = out.owned.get();
   return true;
 }
 
