@@ -186,7 +186,8 @@ Decoded Decode(const Bytes& file, uint16_t format, bool buffer32) {
   Decoded d;
   d.record.format = format;
   const auto n = static_cast<uint32_t>(file.size());
-  d.header = RkDecodeTIFFHeader(table.get(), file.data(), &n, &d.record);
+  static const uint8_t kNothing = 0;  // an empty file still has an address
+  d.header = RkDecodeTIFFHeader(table.get(), file.empty() ? &kNothing : file.data(), &n, &d.record);
   if (d.header <= 0) return d;
   ImageBlkAttrRec r = d.record;
   rktest::Bitmap24 bmp(r.width, r.height, 0xEE);
