@@ -29,6 +29,7 @@
 #include "rastkit.h"
 #include "tiff/byte_order.h"
 #include "tiff/pixel_rows.h"
+#include "tiff/row_kernels.h"
 #include "tiff/tiff_layout.h"
 
 namespace rk::tiff {
@@ -193,11 +194,29 @@ class ImageDecoder {
   // conversion (in place: the arrays come back as red, green, blue) and
   // stores it as picture row y.
   void WriteYccRow(uint8_t* row, int16_t* y, int16_t* cb, int16_t* cr) const {
-    YccToRgbRow(y, cb, cr, static_cast<size_t>(width_));
-    target_.ForEachPixel(row, [y, cb, cr](int x, uint8_t& r, uint8_t& g, uint8_t& b) {
-      r = static_cast<uint8_t>(y[x]);
-      g = static_cast<uint8_t>(cb[x]);
-      b = static_cast<uint8_t>(cr[x]);
+    const auto w = static_cast<size_t>(width_);
+    YccToRgbRow(y, cb, cr, w);
+    // The converted samples are 0..255.
+    uint8_t* r = rgbBytes_;
+    uint8_t* g = r + w;
+    uint8_t* b = g + w;
+    for (size_t i = 0; i < w; ++i) {
+      r[i] = static_cast<uint8_t>(y[i]);
+      g[i] = static_cast<uint8_t>(cb[i]);
+      b[i] = static_cast<uint8_t>(cr[i]);
+    }
+    WritePlanes(row, r, g, b);
+  }
+  // Stores picture row `row` from three rows of samples.
+  void WritePlanes(uint8_t* row, const uint8_t* red, const uint8_t* green, const uint8_t* blue) const {
+    if (target_.IsBgr24()) {
+      InterleaveBgr(red, green, blue, row, static_cast<size_t>(width_));
+      return;
+    }
+    target_.ForEachPixel(row, [red, green, blue](int x, uint8_t& r, uint8_t& g, uint8_t& b) {
+      r = red[x];
+      g = green[x];
+      b = blue[x];
     });
   }
   // Sets up the three plane readers over planes of the given sizes.
@@ -216,6 +235,7 @@ class ImageDecoder {
   int height_ = 0;
   int hs_ = 1;
   int vs_ = 1;
+  uint8_t* rgbBytes_ = nullptr;  // YCbCr: three rows of converted bytes
 };
 
 void ImageDecoder::InitPlanes(const uint64_t planeBytes[3], uint8_t* scratch, uint64_t scratchRow) {
@@ -248,28 +268,24 @@ int16_t ImageDecoder::RunGreyOrRgb(Kind kind, bool planar) {
   }
   for (int y = 0; y < height_; ++y) {
     uint8_t* row = target_.Row(y);
-    if (kind == Kind::kGrey) {
+    if (kind == Kind::kRgb && !planar) {
       const uint8_t* s = planes_[0].Take(rowBytes);
       if (s == nullptr) return RK_ERR_FORMAT;
-      target_.ForEachPixel(row, [s](int x, uint8_t& r, uint8_t& g, uint8_t& b) { r = g = b = s[x]; });
-    } else if (!planar) {
-      const uint8_t* s = planes_[0].Take(rowBytes);
-      if (s == nullptr) return RK_ERR_FORMAT;
-      target_.ForEachPixel(row, [s](int x, uint8_t& r, uint8_t& g, uint8_t& b) {
-        r = s[3 * x];
-        g = s[3 * x + 1];
-        b = s[3 * x + 2];
-      });
+      if (target_.IsBgr24()) {
+        SwapRedBlue(s, row, w);
+      } else {
+        target_.ForEachPixel(row, [s](int x, uint8_t& r, uint8_t& g, uint8_t& b) {
+          r = s[3 * x];
+          g = s[3 * x + 1];
+          b = s[3 * x + 2];
+        });
+      }
     } else {
       const uint8_t* sr = planes_[0].Take(rowBytes);
-      const uint8_t* sg = planes_[1].Take(rowBytes);
-      const uint8_t* sb = planes_[2].Take(rowBytes);
+      const uint8_t* sg = kind == Kind::kGrey ? sr : planes_[1].Take(rowBytes);
+      const uint8_t* sb = kind == Kind::kGrey ? sr : planes_[2].Take(rowBytes);
       if (sr == nullptr || sg == nullptr || sb == nullptr) return RK_ERR_FORMAT;
-      target_.ForEachPixel(row, [sr, sg, sb](int x, uint8_t& r, uint8_t& g, uint8_t& b) {
-        r = sr[x];
-        g = sg[x];
-        b = sb[x];
-      });
+      WritePlanes(row, sr, sg, sb);
     }
     if (!RowDone(y)) return RK_STOPPED;
   }
@@ -283,12 +299,13 @@ int16_t ImageDecoder::RunYCbCrChunky() {
   const uint64_t unitRowBytes = unitsAcross * unitBytes;
   const uint64_t w = static_cast<uint64_t>(width_);
   // The three 16-bit rows first, where the block's alignment holds them.
-  Block scratch(3 * w * sizeof(int16_t) + unitRowBytes);
+  Block scratch(3 * w * sizeof(int16_t) + 3 * w + unitRowBytes);
   if (scratch.get() == nullptr) return RK_ERR_MEMORY;
   auto* ys = reinterpret_cast<int16_t*>(scratch.get());
   int16_t* cbs = ys + w;
   int16_t* crs = cbs + w;
-  planes_[0].Init(&tables_, 0, tables_.count(), scratch.get() + 3 * w * sizeof(int16_t));
+  rgbBytes_ = scratch.get() + 3 * w * sizeof(int16_t);
+  planes_[0].Init(&tables_, 0, tables_.count(), rgbBytes_ + 3 * w);
 
   for (int top = 0; top < height_; top += vs_) {
     const uint8_t* units = planes_[0].Take(unitRowBytes);
@@ -311,14 +328,15 @@ int16_t ImageDecoder::RunYCbCrPlanar() {
   const uint64_t w = static_cast<uint64_t>(width_);
   const uint64_t chromaAcross = CeilDiv(w, static_cast<uint64_t>(hs_));
   const uint64_t chromaDown = CeilDiv(static_cast<uint64_t>(height_), static_cast<uint64_t>(vs_));
-  Block scratch(3 * w * sizeof(int16_t) + 3 * w);
+  Block scratch(3 * w * sizeof(int16_t) + 3 * w + 3 * w);
   if (scratch.get() == nullptr) return RK_ERR_MEMORY;
   auto* ys = reinterpret_cast<int16_t*>(scratch.get());
   int16_t* cbs = ys + w;
   int16_t* crs = cbs + w;
+  rgbBytes_ = scratch.get() + 3 * w * sizeof(int16_t);
   const uint64_t sizes[3] = {w * static_cast<uint64_t>(height_), chromaAcross * chromaDown,
                              chromaAcross * chromaDown};
-  InitPlanes(sizes, scratch.get() + 3 * w * sizeof(int16_t), w);
+  InitPlanes(sizes, rgbBytes_ + 3 * w, w);
 
   const uint8_t* cb = nullptr;
   const uint8_t* cr = nullptr;

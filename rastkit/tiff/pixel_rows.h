@@ -30,6 +30,10 @@ struct PixelRows {
                      image.bottomUp != 0, static_cast<int>(image.width), static_cast<int>(image.height)};
   }
 
+  // The program's bitmap pixel: blue, green, red in three bytes, which the
+  // row kernels (row_kernels.h) serve.
+  bool IsBgr24() const { return pixelStride == 3 && red == 2 && green == 1 && blue == 0; }
+
   // Picture row y (0 = top) wherever the buffer stores it.
   uint8_t* Row(int y) const {
     const int64_t r = bottomUp ? height - 1 - y : y;
@@ -40,7 +44,7 @@ struct PixelRows {
   // of each pixel of a row, left to right.
   template <typename Visit>
   void ForEachPixel(uint8_t* row, Visit visit) const {
-    if (pixelStride == 3 && red == 2 && green == 1 && blue == 0) {
+    if (IsBgr24()) {
       Fixed<3, 2, 1, 0>(row, visit);
     } else if (pixelStride == 4 && red == 1 && green == 2 && blue == 3) {
       Fixed<4, 1, 2, 3>(row, visit);

@@ -20,6 +20,7 @@
 #include "rastkit.h"
 #include "tiff/byte_order.h"
 #include "tiff/pixel_rows.h"
+#include "tiff/row_kernels.h"
 #include "tiff/tiff_layout.h"
 
 namespace rk::tiff {
@@ -130,6 +131,11 @@ int16_t Export(const ModuleTableRec& table, ImageBlkAttrRec& image, const UserCa
   uint8_t* p = out + l.pixelsAt();
   for (int y = 0; y < source.height; ++y) {
     uint8_t* row = source.Row(y);
+    if (!callback && source.IsBgr24()) {
+      SwapRedBlue(row, p, static_cast<size_t>(source.width));
+      p += 3 * static_cast<size_t>(source.width);
+      continue;
+    }
     if (!callback) {
       source.ForEachPixel(row, [&p](int, uint8_t r, uint8_t g, uint8_t b) {
         p[0] = r;
