@@ -21,14 +21,14 @@ class Builder {
  public:
   explicit Builder(bool little);
   uint32_t Put(const Bytes& b);  // appends data, returns its offset
-  Bytes Shorts(const std::vector<uint32_t>& v) const;
-  Bytes Longs(const std::vector<uint32_t>& v) const;
+  Bytes Values(const std::vector<uint32_t>& v, int width) const;
+  Bytes Shorts(const std::vector<uint32_t>& v) const { return Values(v, 2); }
+  Bytes Longs(const std::vector<uint32_t>& v) const { return Values(v, 4); }
   // An entry with these value bytes: in the value field when they fit,
   // else placed in the file and pointed at.
   Builder& Entry(uint16_t tag, uint16_t type, uint32_t count, const Bytes& values);
   Builder& Short(uint16_t tag, std::vector<uint32_t> v) { return Entry(tag, 3, uint32_t(v.size()), Shorts(v)); }
   Builder& Long(uint16_t tag, std::vector<uint32_t> v) { return Entry(tag, 4, uint32_t(v.size()), Longs(v)); }
-  Builder& Rational(uint16_t tag, uint32_t n, uint32_t d) { return Entry(tag, 5, 1, Longs({n, d})); }
   // Returns the directory's offset; its next-directory field stays 0.
   uint32_t EndDirectory();
   void SetU32(uint32_t at, uint32_t v);
@@ -40,10 +40,6 @@ class Builder {
   std::vector<Bytes> entries_;
   uint32_t nextField_ = 4;  // where the next directory's offset goes
 };
-
-// A minimal accepted file: chunky RGB w x h in one strip of the given
-// pixels (3 w h bytes), with the tags the reader needs.
-Bytes SimpleRgb(bool little, int w, int h, const Bytes& pixels);
 
 // A layout for libtiff to write from raw strips.
 struct Spec {

@@ -156,68 +156,51 @@ TEST(TiffWriter, SizeLimits) {
   EXPECT_EQ(RkExportImageByTIFF(table.get(), nullptr, nullptr), RK_ERR_NULL);
 }
 
-struct Count {
-  int calls = 0;
-  int stopAt = -1;
-  int32_t lastDone = -1;
-  void* lastWork = &lastDone;
-};
-
-int16_t Counter(int32_t done, int32_t, void* work, uintptr_t user) {
-  auto* c = reinterpret_cast<Count*>(user);
-  c->lastDone = done;
-  c->lastWork = work;
-  return ++c->calls == c->stopAt ? RK_STOPPED : 5;
-}
-
+// After every pixel (done = its row), then once with done = total and no
+// pointer, whose value is the result; a stop leaves dataLength alone.
 TEST(TiffWriter, ProgressAfterEveryPixel) {
   rktest::ModuleTable table;
   rktest::Bitmap24 bmp(rktest::MakeNoise(4, 3));
-  for (int stopAt : {-1, 6}) {
+  struct Count {
+    int calls = 0, stopAt = 0;
+    int32_t lastDone = -1;
+    void* lastWork = nullptr;
+  };
+  for (auto [stopAt, result, calls, lastDone] : {std::tuple{0, 5, 13, 3}, {6, -1000, 6, 1}}) {
     ImageBlkAttrRec r{};
     bmp.Describe(r);
     Bytes out(size_t(RkGetExportTIFFImageSize(table.get(), &r)));
     r.data = out.data();
-    r.dataLength = uint32_t(out.size());
-    Count count;
-    count.stopAt = stopAt;
-    UserCallBackRec cb{Counter, reinterpret_cast<uintptr_t>(&count)};
-    const int16_t result = RkExportImageByTIFF(table.get(), &r, &cb);
-    if (stopAt < 0) {
-      EXPECT_EQ(result, 5);  // the closing call's value
-      EXPECT_EQ(count.calls, 4 * 3 + 1);
-      EXPECT_EQ(count.lastDone, 3);
-      EXPECT_EQ(count.lastWork, nullptr);
-    } else {
-      EXPECT_EQ(result, RK_STOPPED);
-      EXPECT_EQ(count.calls, 6);
-      EXPECT_EQ(count.lastDone, 1);  // the second row's second pixel
-      EXPECT_EQ(r.dataLength, out.size());
-    }
+    r.dataLength = uint32_t(out.size() + 1);
+    Count count{0, stopAt};
+    UserCallBackRec cb{[](int32_t done, int32_t, void* work, uintptr_t user) -> int16_t {
+                         auto* c = reinterpret_cast<Count*>(user);
+                         c->lastDone = done;
+                         c->lastWork = work;
+                         return ++c->calls == c->stopAt ? int16_t{RK_STOPPED} : int16_t{5};
+                       },
+                       reinterpret_cast<uintptr_t>(&count)};
+    EXPECT_EQ(RkExportImageByTIFF(table.get(), &r, &cb), result);
+    EXPECT_EQ(count.calls, calls);
+    EXPECT_EQ(count.lastDone, lastDone);
+    EXPECT_EQ(count.lastWork == nullptr, stopAt == 0);
+    EXPECT_EQ(r.dataLength, out.size() + (stopAt == 0 ? 0 : 1));
   }
 }
 
+// The rational store the Exif writer shares: d = 0 finds a small
+// denominator, otherwise the value is rounded to 1/d.
 TEST(TiffByteOrder, StoreRational) {
-  struct {
-    double value;
-    uint32_t d, num, den;
-  } cases[] = {{0.25, 0, 1, 4},          {0.3, 0, 1, 3},      {2.7, 0, 2, 1},  {300, 10000, 3000000, 10000},
-               {72, 10000, 720000, 10000}, {-1.5, 0, 0xFFFFFFFF, 1}, {1e12, 0, 0xFFFFFFFF, 1}};
-  for (const auto& c : cases) {
+  for (auto [value, d, num, den] : {std::tuple{0.25, 0u, 1u, 4u}, {0.3, 0u, 1u, 3u}, {2.7, 0u, 2u, 1u},
+                                    {300.0, 10000u, 3000000u, 10000u}, {-1.5, 0u, 0xFFFFFFFFu, 1u}}) {
     for (int order : {0, 1}) {
       uint8_t b[8];
-      rk::tiff::StoreRational(b, order, c.value, c.d);
-      EXPECT_EQ(rk::tiff::ReadValue(b, order, 4), c.num) << c.value;
-      EXPECT_EQ(rk::tiff::ReadValue(b + 4, order, 4), c.den) << c.value;
+      rk::tiff::StoreRational(b, order, value, d);
+      EXPECT_EQ(rk::tiff::ReadValue(b, order, 4), num) << value;
+      EXPECT_EQ(rk::tiff::ReadValue(b + 4, order, 4), den) << value;
     }
   }
-  const uint8_t b[4] = {1, 2, 3, 4};
-  EXPECT_EQ(rk::tiff::ReadValue(b, 0, 4), 0x01020304u);
-  EXPECT_EQ(rk::tiff::ReadValue(b, 1, 2), 0x0201u);
-  EXPECT_EQ(rk::tiff::ReadValue(b, 2, 2) + rk::tiff::ReadValue(b, 0, 3), 0u);
 }
-
-}  // namespace
 
 // The row kernels against their plain definitions, at every length around
 // the 5- and 16-pixel steps and with bytes past the end watched.
@@ -234,3 +217,5 @@ TEST(TiffRowKernels, AgreeWithThePlainLoops) {
     EXPECT_EQ(fast, plain) << n;
   }
 }
+
+}  // namespace
