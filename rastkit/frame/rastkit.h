@@ -82,6 +82,17 @@ enum {
 #define RK_FORMAT_PROGRESSIVE 0x4000u  /* progressive stream */
 #define RK_FORMAT_DEFAULT_HUFFMAN 0x8000u /* with bit 14 clear: default tables implied */
 
+/* Bits of ImageBlkAttrRec.format on entry to RkDecodeTIFFHeader: the low
+ * byte is the largest number of directories to read (0: the whole chain);
+ * each of these says the file need not give that field (width, height and
+ * samples per pixel then keep the record's values). */
+#define RK_TIFF_NEED_NO_WIDTH 0x0100u
+#define RK_TIFF_NEED_NO_HEIGHT 0x0200u
+#define RK_TIFF_NEED_NO_STRIP_OFFSETS 0x0400u
+#define RK_TIFF_NEED_NO_PHOTOMETRIC 0x0800u
+#define RK_TIFF_NEED_NO_COMPRESSION 0x1000u
+#define RK_TIFF_NEED_NO_SAMPLES 0x2000u
+
 /* ImageBlkAttrRec.pixelFormat low 4 bits: three planes of signed 16-bit YCbCr. */
 #define RK_PIXEL_PLANAR_YCC16 3u
 
@@ -108,7 +119,8 @@ typedef struct ImageBlkAttrRec {
     uint32_t dataLength;       /* decoders: bytes at data; encoders: capacity in, bytes written out */
     uint32_t dataOffset;       /* decoders: offset of the compressed data in the file buffer */
     uint32_t restartInterval;  /* JPEG restart interval in MCUs, 0 = none */
-    uint32_t segmentLength[3]; /* CAM: lengths of the Y, Cb and Cr streams that follow at data */
+    uint32_t segmentLength[3]; /* CAM: lengths of the Y, Cb and Cr streams that follow at data;
+                                  TIFF: [0], [1] entry widths of the strip tables */
     uint8_t* data;             /* decoders: first compressed byte; encoders: output buffer */
     uint8_t* pixels;           /* first byte of the pixel buffer (the first stored row) */
     uint32_t pixelFormat;      /* low 4 bits: 3 = planar signed 16-bit YCbCr, else interleaved 8-bit */
@@ -534,26 +546,67 @@ RK_API uint32_t RkGetProgJPEGEncodeWorkSpaceSize(ImageBlkAttrRec* image);
 /* TIFF                                                                     */
 /* ------------------------------------------------------------------------ */
 
-/* Reads the header and directories of an uncompressed TIFF held in memory
- * (*size bytes, not changed) into the image record; the low byte and
- * exemption bits of format steer the walk.  Returns the strip offset (> 0),
- * -1 (not a supported TIFF), -2, -4 (a directory runs past *size) or -100
- * (old-style embedded JPEG; its place is left in dataOffset/dataLength). */
+/* Reads the header and directories of an uncompressed 8-bit TIFF held in
+ * memory (*size bytes; *size is not changed) into the image record.
+ *
+ * In: format's low byte is the largest number of directories to read (0:
+ * the whole chain; the program passes 1); the RK_TIFF_NEED_NO_* bits
+ * exempt fields the file need not give. An exempted Compression that the
+ * file leaves out counts as 1 (none), exempted SamplesPerPixel as the
+ * record's samplesPerPixel (1 when that is 0).
+ *
+ * Out: width, height, samplesPerPixel; auxCount2/dataOffset the
+ * StripOffsets count and value, auxCount1/codecFlags those of
+ * StripByteCounts (with two or more strips the values are the offsets of
+ * the tables; SHORT and LONG tables alike); segmentLength[0] and [1] the
+ * byte width of one entry of those tables (2 or 4, for
+ * RkDecodeImageByTIFF); data the start of the TIFF data; dataLength the
+ * bytes from dataOffset to the end of the data (0 when the strip offset
+ * lies past it); componentIds the format code (Compression, Photometric,
+ * SamplesPerPixel, PlanarConfiguration a nibble each: 0x1231 RGB chunky,
+ * 0x1232 RGB planar, 0x1631/0x1632 YCbCr, 0x1110/0x1111/0x1112 grey); for
+ * YCbCr files format = 0x3000 | (h - 1) | (v - 1) << 2 from
+ * YCbCrSubSampling, 0x3005 (TIFF's default 2 x 2) when the file does not
+ * give it; xDpi/yDpi the resolutions as whole numbers (72 when absent or
+ * not representable in 16 bits; ResolutionUnit is not applied).
+ *
+ * Returns the strip offset (> 0), or -1 (no "II"/"MM" mark or 42, a
+ * required field missing, a Compression other than 1, or a layout outside
+ * the accepted ones), -2, -3 (ImageWidth or ImageLength above 65535, more
+ * than 65535 strips, a strip offset above 2^31 - 1), -4 (a directory,
+ * strip table, rational or the next-directory offset lies past *size), or
+ * -100: Compression 6 with JPEGInterchangeFormat(Length): the embedded
+ * JPEG stream is data + dataOffset, dataLength bytes (cut to the data).
+ * Directory chains that loop end at the directory met again. BitsPerSample
+ * is not checked: 16-bit samples are read as bytes. */
 RK_API int32_t RkDecodeTIFFHeader(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, ImageBlkAttrRec* image);
 
-/* Copies/converts the strips described by RkDecodeTIFFHeader into the
- * record's pixel buffer.  0 (or the last callback value), -2, -5 (layout it
- * cannot copy), -1000. */
+/* Copies (grey, RGB) or converts (YCbCr, with the library's YCbCr
+ * conversion) the strips described by RkDecodeTIFFHeader into the record's
+ * pixel layout, completed by the caller (pixels, rowStride, the channel
+ * offsets, pixelStride, bottomUp). Chunky YCbCr is read in data units,
+ * planar files plane by plane through their strip tables. The data is
+ * taken to end at data + dataOffset + dataLength. The callback runs after
+ * each picture row (done = the row, total = height) and once more with
+ * done = total. 0 (or the last callback value), -1 (a strip, strip table
+ * or sample lies past the data: rows finished so far stay), -2, -3 (pixels
+ * or data null), -5 (a format code it cannot copy), -108, -1000. */
 RK_API int16_t RkDecodeImageByTIFF(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Writes the record's pixels as a big-endian RGB TIFF into data (capacity
- * in dataLength, replaced by the bytes written on success); stores the
- * module table's global comment when one is set.  0 (or the last callback
- * value), -2, -4 (output too small), -1000. */
+/* Writes the record's pixels as a big-endian RGB TIFF (one strip, 13
+ * directory entries, 14 with the global comment in tag 34377) into data
+ * (capacity in dataLength, replaced by the bytes written on success);
+ * xDpi/yDpi 0 are written as 72. The comment is the module table's text up
+ * to its stored length or a zero byte, whichever comes first. A callback
+ * is called after every pixel (done = the row) and once with done =
+ * total. 0 (or the last callback value), -2, -3 (width or height 0, pixels
+ * or data null, or a file of 2^31 bytes or more), -4 (capacity below the
+ * file size; nothing is written), -1000. */
 RK_API int16_t RkExportImageByTIFF(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Exact byte size of the file RkExportImageByTIFF will write for this image
- * with the current global comment; -2 when a pointer is null. */
+/* Exact byte size of the file RkExportImageByTIFF writes for this image
+ * with the current global comment: 3 * w * h + 12 * n + 36 + L. -2 when a
+ * pointer is null, -3 for what the writer refuses with -3. */
 RK_API int32_t RkGetExportTIFFImageSize(ModuleTableRec* table, ImageBlkAttrRec* image);
 
 /* ------------------------------------------------------------------------ */
