@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <random>
 #include <tuple>
 
@@ -90,13 +91,13 @@ TEST(TiffPlanarSubsampled, MatchesTheSamePictureStoredWithoutSubsampling) {
 // ImageMagick's own TIFF writer (SHORT byte counts, its own tag set).
 TEST(TiffImageMagick, FilesDecodeAsLibtiffReadsThem) {
   const std::string dir = testing::TempDir();
-  const std::string src = dir + "/rk_tiff_im_src.ppm";
+  const std::string src = dir + "/rk_tiff_im_src_" + std::to_string(getpid()) + ".ppm";
   rktest::SavePpm(src, rktest::MakePhotoLike(41, 27, 5));
   const char* options[] = {"-endian MSB", "-endian LSB -interlace plane -define tiff:rows-per-strip=5",
                            "-colorspace gray -define tiff:rows-per-strip=4",
                            "-colorspace YCbCr -endian MSB -define tiff:rows-per-strip=6"};
   for (const char* opt : options) {
-    const std::string out = dir + "/rk_tiff_im.tif";
+    const std::string out = tifftest::TempPath();
     const std::string cmd = "convert " + src + " -compress none " + opt + " " + out;
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     const Bytes file = rktest::ReadFile(out);

@@ -59,15 +59,15 @@ uint32_t Builder::EndDirectory() {
   return at;
 }
 
-namespace {
-
-int g_libtiffMessages = 0;
-void CountMessage(const char*, const char*, va_list) { ++g_libtiffMessages; }
-
 std::string TempPath() {
   static int serial = 0;
   return testing::TempDir() + "/rk_tiff_" + std::to_string(getpid()) + "_" + std::to_string(serial++) + ".tif";
 }
+
+namespace {
+
+int g_libtiffMessages = 0;
+void CountMessage(const char*, const char*, va_list) { ++g_libtiffMessages; }
 
 Bytes Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

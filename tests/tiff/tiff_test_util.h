@@ -72,4 +72,8 @@ struct Decoded {
 // the program's bottom-up BGR bitmap (or a 32-bit top-down buffer).
 Decoded Decode(const Bytes& file, uint16_t format = 1, bool buffer32 = false);
 
+// A file name of its own in the test temp folder (ctest runs cases in
+// parallel processes, so fixed names collide).
+std::string TempPath();
+
 }  // namespace tifftest

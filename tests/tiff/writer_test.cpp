@@ -17,7 +17,7 @@ namespace {
 using tifftest::Bytes;
 
 std::string Tiffdump(const Bytes& file) {
-  const std::string path = testing::TempDir() + "/rk_tiff_dump.tif";
+  const std::string path = tifftest::TempPath();
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
   std::string out;
   if (FILE* p = popen(("tiffdump " + path + " 2>&1").c_str(), "r")) {
@@ -25,6 +25,7 @@ std::string Tiffdump(const Bytes& file) {
     while (fgets(buf, sizeof buf, p) != nullptr) out += buf;
     pclose(p);
   }
+  std::remove(path.c_str());
   return out.substr(out.find("SubFileType"));  // the entries
 }
 
