@@ -24,6 +24,8 @@ struct Json {
   [[nodiscard]] bool Has(const std::string& key) const { return members.count(key) != 0; }
   [[nodiscard]] bool IsNull() const { return kind == kNull; }
   [[nodiscard]] int Int() const { return static_cast<int>(number); }
+  // A number, also one that exiftool writes as a string ("0.0019999...").
+  [[nodiscard]] double Num() const { return kind == kString && !text.empty() ? std::stod(text) : number; }
   [[nodiscard]] float Float() const { return static_cast<float>(number); }
 };
 
