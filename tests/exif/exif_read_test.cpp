@@ -175,9 +175,9 @@ TEST_P(ExiftoolMade, ReadsWhatExiftoolReads) {
                      " -Make='Lumen Works' -Model=Q5 -Software='Capture 5.0.1' -Copyright='(c) 2008 B. Q.'"
                      " -ModifyDate='2019:10:11 12:13:14' -DateTimeOriginal='2019:10:11 12:13:00'"
                      " -CreateDate='2019:10:11 12:13:01' -XResolution=300 -YResolution=300 -ResolutionUnit=inches"
-                     " -ExposureTime=1/500 -FNumber=8 -ExposureProgram=3 -ISO=400 -ShutterSpeedValue=1/500"
+                     " -ExposureTime=0.002 -FNumber=8 -ExposureProgram=3 -ISO=400 -ShutterSpeedValue=0.002"
                      " -ApertureValue=8 -BrightnessValue=5.5 -ExposureCompensation=-1 -MaxApertureValue=2.8"
-                     " -SubjectDistance=3.5 -MeteringMode=5 -LightSource=17 -Flash=9 -FocalLength=35"
+                     " -SubjectDistance=3.5 -MeteringMode=5 -LightSource=17 -ExifIFD:Flash=9 -FocalLength=35"
                      " -CompressedBitsPerPixel=3 -FlashpixVersion=0100 -ColorSpace=65535 -ExifImageWidth=96"
                      " -ExifImageHeight=64 -FocalPlaneXResolution=2000 -FocalPlaneYResolution=1500"
                      " -FocalPlaneResolutionUnit=3";
@@ -185,7 +185,7 @@ TEST_P(ExiftoolMade, ReadsWhatExiftoolReads) {
     const std::string thumb = rkexif::WriteTemp("rk_made_thumb.jpg", BareJpeg(16, 12));
     args += " '-ThumbnailImage<=" + thumb + "' -IFD1:XResolution=96 -IFD1:YResolution=96";
   }
-  rkexif::Capture("exiftool -q -overwrite_original " + args + " '" + path + "' 2>&1");
+  rkexif::Capture("exiftool -q -n -overwrite_original " + args + " '" + path + "' 2>&1");
   const Json t = rkexif::ExiftoolJson(path, "-G1");
   ASSERT_EQ(t["File:ExifByteOrder"].text, mc.order);
 
@@ -228,6 +228,8 @@ TEST_P(ExiftoolMade, ReadsWhatExiftoolReads) {
                           {"ExifIFD:ColorSpace", i.colorSpace},
                           {"ExifIFD:FocalPlaneResolutionUnit", i.focalPlaneResolutionUnit}};
   for (const Number& n : codes) EXPECT_EQ(n.value, t[n.name].Num()) << n.name;
+  EXPECT_EQ(i.meteringMode * 10000 + i.lightSource * 100 + i.flash, 51709);  // exiftool wrote them all
+  EXPECT_EQ(i.colorSpace, 65535);
   EXPECT_EQ(i.exifVersion, std::stoi(mc.version));
   EXPECT_EQ(i.flashpixVersion, 100);
   EXPECT_EQ(i.thumbnail, nullptr);  // the reader does not extract the thumbnail
