@@ -105,7 +105,11 @@ int16_t MakeThumbnail(ModuleTableRec* table, ImageBlkAttrRec* image, uint8_t* ca
   // last stored row upwards to come out upright in the bottom-up canvas.
   // The resize result is not inspected: a picture it cannot take leaves the
   // canvas black, and the main encode reports the picture's fault.
-  if (image->width / kThumbWidth >= 2 && image->height / kThumbHeight >= 2) {
+  // Planar 16-bit YCbCr input has no 8-bit pixels to resize: its thumbnail
+  // stays black.
+  if ((image->pixelFormat & 0xF) == RK_PIXEL_PLANAR_YCC16) {
+    // nothing to draw
+  } else if (image->width / kThumbWidth >= 2 && image->height / kThumbHeight >= 2) {
     if (image->bottomUp == 0) {
       rect.pixels = canvas + ((fit.top + fit.height - 1) * kThumbWidth + fit.left) * 3;
       rect.rowStride = -kThumbStride;

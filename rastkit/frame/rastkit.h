@@ -642,8 +642,8 @@ RK_API int16_t RkExportImageByExif(ModuleTableRec* table, ImageBlkAttrRec* image
  * more, else resampled bilinearly; coded 4:2:2 at quantisation scale 0.75),
  * then writes like RkExportImageByExif with the tables scaled by *lumScale
  * and *chromScale (either may be null: default tables). The image record
- * describes interleaved 8-bit pixels in either row order, as for the JFIF
- * writer. Sets info->thumbnailLength; info->thumbnail is null on return (its
+ * describes the pixels in either row order, as for the JFIF writer (the
+ * thumbnail of planar YCbCr input stays black). Sets info->thumbnailLength; info->thumbnail is null on return (its
  * stream is freed). The quantisation scale is left at the caller's values,
  * or at 0.75 when the thumbnail could not be made. Results as
  * RkExportImageByExif; -2 also for a null info; -108 when the thumbnail
