@@ -394,12 +394,16 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"TooShortForTheHeader", [](Block& k) { k.b.resize(6); }, RK_ERR_BUFFER, 72}),
     [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
-TEST(ExifHostile, TextsStopAtTheirCountAndNullsAreRefused) {
+TEST(ExifHostile, TextsStopAtTheirCountSizesFromIfd0NullsRefused) {
   Block k;
-  k.Ifd(8, {{{271, 2, 4, 0x44434241}}, {{272, 2, 6, 40}}});  // "ABCD" fills its entry without a zero
-  k.Bytes(40, "XYZWVUT");
+  // "ABCD" fills its entry without a zero; the size from ImageWidth (SHORT)
+  // and ImageLength (LONG) when there is no Exif IFD.
+  k.Ifd(8, {{{256, 3, 1, 640}}, {{257, 4, 1, 480}}, {{271, 2, 4, 0x44434241}}, {{272, 2, 6, 70}}});
+  k.Bytes(70, "XYZWVUT");
   ExifTagInfoRec info;
-  EXPECT_EQ(Decode(k.b, nullptr, info), 0);
+  ImageBlkAttrRec image{};
+  EXPECT_EQ(Decode(k.b, &image, info), 0);
+  EXPECT_EQ(image.width * 1000 + image.height, 640480);
   EXPECT_EQ(Text(info.make, info.makeLength), "ABCD");
   EXPECT_EQ(Text(info.model, info.modelLength), "XYZWVU");
   const int32_t limit = 100;
