@@ -53,9 +53,10 @@ Picture MakePicture(int w, int h) {
       seed = seed * 1664525u + 1013904223u;
       const int grain = static_cast<int>(seed >> 28) - 8;
       const double fx = static_cast<double>(x) / w, fy = static_cast<double>(y) / h;
-      row[3 * x + 2] = static_cast<uint8_t>(std::clamp(90 + 120 * fx + 30 * std::sin(fy * 9) + grain, 0.0, 255.0));
-      row[3 * x + 1] = static_cast<uint8_t>(std::clamp(70 + 100 * fy + 40 * std::sin((fx + fy) * 7) + grain, 0.0, 255.0));
-      row[3 * x + 0] = static_cast<uint8_t>(std::clamp(150 - 80 * fx * fy + grain, 0.0, 255.0));
+      auto byte = [](double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0)); };
+      row[3 * x + 2] = byte(90 + 120 * fx + 30 * std::sin(fy * 9) + grain);
+      row[3 * x + 1] = byte(70 + 100 * fy + 40 * std::sin((fx + fy) * 7) + grain);
+      row[3 * x + 0] = byte(150 - 80 * fx * fy + grain);
     }
   }
   return p;

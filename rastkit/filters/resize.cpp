@@ -76,17 +76,21 @@ void ShrinkRowPlain(const ImageBlkAttrRec& dest, const ImageBlkAttrRec& source, 
 // in address order, with one add per byte, instead of 25 rows side by side
 // per block. A destination row is done in runs of columns whose source
 // bytes fit kColumnBytes.
-constexpr int64_t kColumnBytes = 4096;  // 16 KB of 32-bit sums on the stack
+constexpr int64_t kColumnBytes = 4096;  // at most 16 KB of sums on the stack
+// Up to 257 rows a column sum fits 16 bits (257 x 255 = 65535), which
+// doubles the bytes one vector add takes.
+constexpr int32_t kMaxRowsFor16BitSums = 65535 / 255;
 
 bool ColumnKernelFits(const ShrinkPlan& plan, const ImageBlkAttrRec& source) {
   // One block's bytes: bx - 1 pixel steps plus the channel bytes of the last.
   return int64_t{plan.bx - 1} * source.pixelStride + (plan.maxOffset - plan.minOffset) + 1 <= kColumnBytes;
 }
 
+template <typename ColumnSum>
 void ShrinkRowColumns(const ImageBlkAttrRec& dest, const ImageBlkAttrRec& source, const ShrinkPlan& plan,
                       int32_t y0, int32_t y1, uint8_t* row) {
   const int64_t step = source.pixelStride;
-  uint32_t column[kColumnBytes];  // by x 255 < 2^32 for any height
+  ColumnSum column[kColumnBytes];
   for (int32_t cx = 0; cx < dest.width;) {
     const int32_t first = BlockStart(cx, plan.rx);
     // Extend the run while its bytes fit: from the first block's first
@@ -101,10 +105,10 @@ void ShrinkRowColumns(const ImageBlkAttrRec& dest, const ImageBlkAttrRec& source
       ++n;
     }
     const int64_t base = int64_t{first} * step + plan.minOffset;
-    std::fill(column, column + span, 0u);
+    std::fill(column, column + span, ColumnSum{0});
     for (int32_t sy = y0; sy < y1; ++sy) {
       const uint8_t* p = StoredRow(source, sy) + base;
-      for (int64_t i = 0; i < span; ++i) column[i] += p[i];
+      for (int64_t i = 0; i < span; ++i) column[i] = static_cast<ColumnSum>(column[i] + p[i]);
     }
     for (int32_t k = 0; k < n; ++k) {
       const int32_t x0 = BlockStart(cx + k, plan.rx);
@@ -147,8 +151,10 @@ int16_t ShrinkImage(const ImageBlkAttrRec& dest, const ImageBlkAttrRec& source, 
     const int32_t y0 = BlockStart(y, plan.ry);
     const int32_t y1 = std::min<int32_t>(y0 + plan.by, source.height);
     uint8_t* row = StoredRow(dest, y);
-    if (columns) {
-      ShrinkRowColumns(dest, source, plan, y0, y1, row);
+    if (columns && plan.by <= kMaxRowsFor16BitSums) {
+      ShrinkRowColumns<uint16_t>(dest, source, plan, y0, y1, row);
+    } else if (columns) {
+      ShrinkRowColumns<uint32_t>(dest, source, plan, y0, y1, row);  // by x 255 < 2^32 for any height
     } else {
       ShrinkRowPlain(dest, source, plan, y0, y1, row);
     }

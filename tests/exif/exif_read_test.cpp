@@ -355,9 +355,9 @@ constexpr uint32_t kExifAt = 100;  // where the hand-made blocks keep their Exif
 
 struct HostileCase {
   const char* name;
-  void (*make)(Block&);
   int16_t result;
-  uint16_t xDpi;
+  uint16_t xDpi;  // what the image record holds afterwards
+  void (*make)(Block&);
 };
 
 class ExifHostileBlock : public testing::TestWithParam<HostileCase> {};
@@ -375,23 +375,51 @@ TEST_P(ExifHostileBlock, EndsWithItsResult) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExifHostileBlock,
     testing::Values(
-        HostileCase{"IfdLoop", [](Block& k) { k.Ifd(8, {{{34665, 4, 1, kExifAt}}}, 8); k.Ifd(kExifAt, {{{36864, 7, 4, 0x30333230}}}, kExifAt); }, 230, 72},
-        HostileCase{"TwoIfdLoop", [](Block& k) { k.Ifd(8, {{{282, 5, 1, 60}}}, 40); k.Set32(60, 300); k.Set32(64, 1); k.Ifd(40, {}, 8); }, 0, 300},
-        HostileCase{"HugeEntryCount", [](Block& k) { k.Ifd(8, {}); k.Set16(8, 0xFFFF); }, RK_ERR_BUFFER, 72},
-        HostileCase{"Ifd0PastLimit", [](Block& k) { k.Set32(4, 0x7FFFFFF0); }, RK_ERR_BUFFER, 72},
-        HostileCase{"NextIfdPastLimit", [](Block& k) { k.Ifd(8, {}, 5000); }, RK_ERR_BUFFER, 72},
-        HostileCase{"ExifIfdPastLimit", [](Block& k) { k.Ifd(8, {{{34665, 4, 1, 0xFFFFFFF0}}}); }, RK_ERR_BUFFER, 72},
-        HostileCase{"TextOffsetPastLimit", [](Block& k) { k.Ifd(8, {{{271, 2, 10, 0xFFFFFFF8}}}); }, RK_ERR_BUFFER, 72},
-        HostileCase{"UnterminatedText", [](Block& k) { k.Ifd(8, {{{271, 2, 0xFFFF, 30}}}); k.Bytes(30, "Heron"); }, RK_ERR_BUFFER, 72},
-        HostileCase{"UnterminatedDate", [](Block& k) { k.Ifd(8, {{{306, 2, 20, 30}}}); k.Bytes(30, "2001:01:01 00:00:00#"); }, RK_ERR_BUFFER, 72},
-        HostileCase{"HugeMakerNote", [](Block& k) { k.Ifd(8, {{{34665, 4, 1, kExifAt}}}); k.Ifd(kExifAt, {{{37500, 5, 0x20000001, 8}}}); }, RK_ERR_BUFFER, 72},
-        HostileCase{"RationalPastLimit", [](Block& k) { k.Ifd(8, {{{282, 5, 1, 28}}}); }, RK_ERR_BUFFER, 72},
-        HostileCase{"ZeroDenominator", [](Block& k) { k.Ifd(8, {{{282, 5, 1, 40}}}); k.Set32(40, 300); k.Set32(44, 0); }, 0, 72},
-        HostileCase{"MinOverMinusOne", [](Block& k) { k.Ifd(8, {{{282, 10, 1, 40}}}); k.Set32(40, 0x80000000); k.Set32(44, 0xFFFFFFFF); }, 0, 72},
-        HostileCase{"VersionNotDigits", [](Block& k) { k.Ifd(8, {{{34665, 4, 1, kExifAt}}}); k.Ifd(kExifAt, {{{36864, 7, 4, 0x30FF3230}}}); }, 0, 72},
-        HostileCase{"ByteOrder", [](Block& k) { k.b[1] = 'M'; }, RK_ERR_FORMAT, 72},
-        HostileCase{"NotFortyTwo", [](Block& k) { k.b[2] = 43; k.Ifd(8, {}); }, RK_ERR_FORMAT, 72},
-        HostileCase{"TooShortForTheHeader", [](Block& k) { k.b.resize(6); }, RK_ERR_BUFFER, 72}),
+        HostileCase{"IfdLoop", 230, 72, [](Block& k) {
+                      k.Ifd(8, {{{34665, 4, 1, kExifAt}}}, 8);
+                      k.Ifd(kExifAt, {{{36864, 7, 4, 0x30333230}}}, kExifAt);
+                    }},
+        HostileCase{"TwoIfdLoop", 0, 300, [](Block& k) {
+                      k.Ifd(8, {{{282, 5, 1, 60}}}, 40);
+                      k.Set32(60, 300);
+                      k.Set32(64, 1);
+                      k.Ifd(40, {}, 8);
+                    }},
+        HostileCase{"HugeEntryCount", RK_ERR_BUFFER, 72, [](Block& k) { k.Ifd(8, {}); k.Set16(8, 0xFFFF); }},
+        HostileCase{"Ifd0PastLimit", RK_ERR_BUFFER, 72, [](Block& k) { k.Set32(4, 0x7FFFFFF0); }},
+        HostileCase{"NextIfdPastLimit", RK_ERR_BUFFER, 72, [](Block& k) { k.Ifd(8, {}, 5000); }},
+        HostileCase{"ExifIfdPastLimit", RK_ERR_BUFFER, 72, [](Block& k) { k.Ifd(8, {{{34665, 4, 1, 0xFFFFFFF0}}}); }},
+        HostileCase{"TextOffsetPastLimit", RK_ERR_BUFFER, 72, [](Block& k) { k.Ifd(8, {{{271, 2, 10, 0xFFFFFFF8}}}); }},
+        HostileCase{"UnterminatedText", RK_ERR_BUFFER, 72, [](Block& k) {
+                      k.Ifd(8, {{{271, 2, 0xFFFF, 30}}});
+                      k.Bytes(30, "Heron");
+                    }},
+        HostileCase{"UnterminatedDate", RK_ERR_BUFFER, 72, [](Block& k) {
+                      k.Ifd(8, {{{306, 2, 20, 30}}});
+                      k.Bytes(30, "2001:01:01 00:00:00#");
+                    }},
+        HostileCase{"HugeMakerNote", RK_ERR_BUFFER, 72, [](Block& k) {
+                      k.Ifd(8, {{{34665, 4, 1, kExifAt}}});
+                      k.Ifd(kExifAt, {{{37500, 5, 0x20000001, 8}}});
+                    }},
+        HostileCase{"RationalPastLimit", RK_ERR_BUFFER, 72, [](Block& k) { k.Ifd(8, {{{282, 5, 1, 28}}}); }},
+        HostileCase{"ZeroDenominator", 0, 72, [](Block& k) {
+                      k.Ifd(8, {{{282, 5, 1, 40}}});
+                      k.Set32(40, 300);
+                      k.Set32(44, 0);
+                    }},
+        HostileCase{"MinOverMinusOne", 0, 72, [](Block& k) {
+                      k.Ifd(8, {{{282, 10, 1, 40}}});
+                      k.Set32(40, 0x80000000);
+                      k.Set32(44, 0xFFFFFFFF);
+                    }},
+        HostileCase{"VersionNotDigits", 0, 72, [](Block& k) {
+                      k.Ifd(8, {{{34665, 4, 1, kExifAt}}});
+                      k.Ifd(kExifAt, {{{36864, 7, 4, 0x30FF3230}}});
+                    }},
+        HostileCase{"ByteOrder", RK_ERR_FORMAT, 72, [](Block& k) { k.b[1] = 'M'; }},
+        HostileCase{"NotFortyTwo", RK_ERR_FORMAT, 72, [](Block& k) { k.b[2] = 43; k.Ifd(8, {}); }},
+        HostileCase{"TooShortForTheHeader", RK_ERR_BUFFER, 72, [](Block& k) { k.b.resize(6); }}),
     [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
 TEST(ExifHostile, TextsStopAtTheirCountSizesFromIfd0NullsRefused) {

@@ -398,7 +398,7 @@ TEST_P(ThumbnailFit, PlacesThePictureInItsRectangle) {
   Record r;
   const Output out = Export(How::kCustom, table, white, &r.info);
   ASSERT_EQ(out.result, RK_OK);
-  const uint32_t ifd1 = Le32(out.bytes, 4) == 8 ? static_cast<uint32_t>(Le32(out.bytes, 8 + 2 + 12 * Le16(out.bytes, 8))) : 0;
+  const auto ifd1 = static_cast<uint32_t>(Le32(out.bytes, 8 + 2 + 12 * Le16(out.bytes, 8)));  // IFD0's next
   ASSERT_NE(ifd1, 0u);
   const auto at = static_cast<size_t>(Entry(out.bytes, ifd1, 513));
   const auto len = static_cast<size_t>(Entry(out.bytes, ifd1, 514));

@@ -282,9 +282,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResizeReference, testing::ValuesIn(SizeCases()),
 
 // The shrink's column-sum kernel against its plain twin, across runs of
 // columns (a destination row is summed in runs whose bytes fit 4096 sums),
-// both pixel layouts and a block too wide for the column sums.
+// both pixel layouts, 16- and 32-bit column sums, and a block too wide for
+// the column sums.
 TEST(ResizeBehaviour, ShrinkKernelsAgree) {
-  const int sizes[][4] = {{1500, 50, 700, 20}, {3001, 31, 97, 7}, {900, 60, 100, 20}, {9000, 5, 2, 2}};
+  // 600 x 600 into 2 x 2 has blocks of 300 rows: 32-bit column sums.
+  const int sizes[][4] = {
+      {1500, 50, 700, 20}, {3001, 31, 97, 7}, {900, 60, 100, 20}, {9000, 5, 2, 2}, {600, 600, 2, 2}};
   for (const auto& sz : sizes) {
     const Rgb src = rktest::MakeNoise(sz[0], sz[1], static_cast<uint32_t>(sz[0]));
     for (int layout = 0; layout < 2; ++layout) {
