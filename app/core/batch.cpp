@@ -175,7 +175,7 @@ int RunBatch(const ConvertOptions& options, const BatchOutput& output) {
   std::atomic<int> next{0};
   std::atomic<int> converted{0};
   std::atomic<int> failed{0};
-  std::atomic<bool> copiedDespiteTables{false};
+  std::atomic<bool> copiedStream{false};
   const int count = static_cast<int>(options.files.size());
 
   auto job = [&]() {
@@ -199,7 +199,7 @@ int RunBatch(const ConvertOptions& options, const BatchOutput& output) {
         if (!options.quiet) {
           print(output.out, source + QStringLiteral(" -> ") + image.LastConversion().outputPath);
         }
-        if (image.LastConversion().copiedStream) copiedDespiteTables = true;
+        if (image.LastConversion().copiedStream) copiedStream = true;
         ++converted;
       } else {
         if (messages.Empty()) messages.Report(Message::FormatError);
@@ -215,7 +215,7 @@ int RunBatch(const ConvertOptions& options, const BatchOutput& output) {
   job();
   for (std::thread& t : pool) t.join();
 
-  if (!options.quiet && options.tablesGiven && copiedDespiteTables) {
+  if (!options.quiet && options.tablesGiven && copiedStream) {
     print(output.err, QStringLiteral("note: JPEG sources were copied unchanged; "
                                      "--always-compress re-encodes them with the given scale or quality"));
   }
