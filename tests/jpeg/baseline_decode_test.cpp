@@ -76,10 +76,11 @@ TEST(RestartRecovery, CorruptBitsBeforeAMarkerAreCorruptData) {
   const auto markers = RestartMarkers(intact);
   ASSERT_EQ(markers.size(), 3u);
   for (size_t m : {markers[0], markers[1]}) {
-    // The last 2 data bytes of the interval become FF 00 FF 00: all 1-bits,
-    // which no code of the tables is, ending inside the interval's last MCU.
-    Bytes s(intact.begin(), intact.begin() + static_cast<std::ptrdiff_t>(m - 2));
-    s.insert(s.end(), {0xFF, 0x00, 0xFF, 0x00});
+    // The interval's last data byte becomes FF (stuffed: FF 00), so its
+    // last MCU runs into 1-bits, which no code of the tables is, right in
+    // front of the marker.
+    Bytes s(intact.begin(), intact.begin() + static_cast<std::ptrdiff_t>(m - 1));
+    s.insert(s.end(), {0xFF, 0x00});
     s.insert(s.end(), intact.begin() + static_cast<std::ptrdiff_t>(m), intact.end());
     for (bool lut : {false, true}) {
       EXPECT_EQ(jpegtest::DecodeToBitmap(s, lut).result, RK_ERR_FORMAT) << m << " " << lut;
