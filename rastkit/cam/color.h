@@ -21,6 +21,7 @@
 // below does the same products with the same constants.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -43,7 +44,8 @@ static_assert(kBlueToCb == kRedToCb + kGreenToCb && kRedToCr == kGreenToCr + kBl
 // 454 * 32768 + 256 * 32768 + 128 < 2^31.
 static_assert((kCbToBlue + 256) * 32768ll + 128 < (1ll << 31));
 
-[[nodiscard]] constexpr int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+// min/max, which compilers turn into vector min/max in the row loops.
+[[nodiscard]] constexpr int32_t Clamp255(int32_t v) { return std::min(std::max(v, int32_t{0}), int32_t{255}); }
 
 // The chrominance part of R, G and B for Cb, Cr centred on 0.
 struct ChromaTerms {
