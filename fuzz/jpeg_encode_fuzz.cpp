@@ -38,7 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t stride = static_cast<uint8_t>(3 + in.U8() % 3);  // 3, 4 or 5 bytes per pixel
 
   const bool planar = flags & 1;
-  const size_t pixelBytes = planar ? 6u * width * height : static_cast<size_t>(stride) * width * height;
+  // Planar input is exactly its planes: one for grey, three for colour, so
+  // a read past them shows.
+  const size_t planes = ((format >> 12) & 3) == 1 ? 1 : 3;
+  const size_t pixelBytes = planar ? 2 * planes * width * height : static_cast<size_t>(stride) * width * height;
   std::vector<uint8_t> pixels(pixelBytes + 1);
   const size_t rest = size - in.i;
   for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = rest ? data[in.i + k % rest] : static_cast<uint8_t>(k);

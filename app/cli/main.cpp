@@ -5,6 +5,8 @@
 #include "batch.h"
 
 int main(int argc, char** argv) {
+  // Each "A -> B" line as its file finishes, also into a pipe.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("corvid-convert"));
   corvid::ConvertOptions options;

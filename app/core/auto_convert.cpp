@@ -1,47 +1,10 @@
 #include "auto_convert.h"
 
-#include <QFile>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
+#include <QtGlobal>
+
+#include "file_write.h"
 
 namespace corvid {
-namespace {
-
-enum class Attempt { Written, Exists, Invalid, Failed, WriteFailed };
-
-Attempt TryCreate(const QString& path, const uint8_t* bytes, size_t count) {
-  const QByteArray native = QFile::encodeName(path);
-  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    switch (errno) {
-      case EEXIST: return Attempt::Exists;
-      case ENAMETOOLONG:
-      case EINVAL:
-      case EILSEQ: return Attempt::Invalid;
-      default: return Attempt::Failed;
-    }
-  }
-  size_t done = 0;
-  bool ok = true;
-  while (done < count) {
-    const ssize_t n = ::write(fd, bytes + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0) ok = false;
-  if (!ok) {
-    ::unlink(native.constData());
-    return Attempt::WriteFailed;
-  }
-  return Attempt::Written;
-}
-
-}  // namespace
 
 QString TargetExtension(Target target) {
   switch (target) {
@@ -60,7 +23,9 @@ QString OutputFileName(const QString& sourcePath, Target target) {
 }
 
 QString OutputPrefix(const QString& sourcePath, const QString& outputPath) {
-  if (!outputPath.isEmpty()) return outputPath;
+  if (!outputPath.isEmpty()) {
+    return outputPath.endsWith(QLatin1Char('/')) ? outputPath : outputPath + QLatin1Char('/');
+  }
   return sourcePath.left(sourcePath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
@@ -71,24 +36,36 @@ QString CollisionPrefix(int counter) {
 CreateResult CreateNewFile(const QString& prefix, const QString& name, const uint8_t* bytes,
                            size_t count) {
   CreateResult result;
-  QString path = prefix + name;
+  result.path = prefix + name;
+  auto systemReason = [&](int error) { return error != 0 ? qt_error_string(error) : QString(); };
+  PendingFile file(prefix, bytes, count);
+  if (!file.ok()) {
+    result.failure = file.writeFailed() ? Message::WriteError : Message::CantOpenFile;
+    result.reason = systemReason(file.error());
+    return result;
+  }
   for (int counter = 0;; ++counter) {
-    if (counter > 0) path = prefix + CollisionPrefix(counter) + name;
-    switch (TryCreate(path, bytes, count)) {
-      case Attempt::Written:
+    const QString path = counter == 0 ? prefix + name : prefix + CollisionPrefix(counter) + name;
+    switch (file.NameAs(path)) {
+      case PendingFile::Naming::kNamed:
         result.ok = true;
         result.path = path;
         return result;
-      case Attempt::Exists:
+      case PendingFile::Naming::kExists:
         if (counter == kMaxCollisionCounter) {
           result.failure = Message::FileNameOverflow;
           return result;
         }
         continue;
-      case Attempt::Invalid: result.failure = Message::InvalidFileName; return result;
-      case Attempt::WriteFailed: result.failure = Message::WriteError; return result;
-      case Attempt::Failed:
-      default: result.failure = Message::CantOpenFile; return result;
+      case PendingFile::Naming::kInvalidName:
+        result.failure = Message::InvalidFileName;
+        result.reason = systemReason(file.error());
+        return result;
+      case PendingFile::Naming::kFailed:
+      default:
+        result.failure = Message::CantOpenFile;
+        result.reason = systemReason(file.error());
+        return result;
     }
   }
 }

@@ -1,15 +1,14 @@
 // Auto conversion's file naming and its never-overwrite file creation.
 //
-// Platform stand-ins: the folder separator is '/'; "create new" is
-// open(O_CREAT | O_EXCL), which makes the existence test and the creation
-// one atomic step, so several jobs (threads or processes) converting into
-// one folder can never write over each other's files: the loser of a race
-// sees EEXIST and moves on to the next "~NNN_" name. The system's "file
-// exists" code is errno EEXIST; its "invalid name" codes are ENAMETOOLONG
-// (a name or path longer than the file system allows), EINVAL and EILSEQ
-// (a name the file system refuses). Everything else (a missing folder, no
-// permission, a read-only file system, a path through a plain file) is
-// "Can't Open File".
+// Platform stand-ins: the folder separator is '/'. The file is written
+// whole into a temporary file in the output folder and only then takes its
+// name, never replacing a file (file_write.h): several jobs (threads or
+// processes) converting into one folder can never write over each other's
+// files, as the loser of a race for a name moves on to the next "~NNN_"
+// name. An invalid name is ENAMETOOLONG (a name or path longer than the
+// file system allows), EINVAL or EILSEQ (a name the file system refuses).
+// Everything else (a missing folder, no permission, a read-only file
+// system, a path through a plain file) is "Can't Open File".
 #pragma once
 
 #include <QString>
@@ -30,9 +29,10 @@ QString TargetExtension(Target target);
 // README -> README.bmp.
 QString OutputFileName(const QString& sourcePath, Target target);
 
-// The text the file name is glued to: the output path as it is when it is
-// not empty (so "/out" and "IMG.jpg" give "/outIMG.jpg"; a folder must end
-// with '/'), else the source's own folder up to and including its last '/'.
+// The folder the file goes into, ending with '/': the output path when it
+// is not empty, with the separator added when it is missing ("/out" and
+// "/out/" both give "/out/", so IMG.jpg lands in /out/IMG.jpg), else the
+// source's own folder up to and including its last '/'.
 QString OutputPrefix(const QString& sourcePath, const QString& outputPath);
 
 // "~001_" ... "~998_".
@@ -42,15 +42,16 @@ constexpr int kMaxCollisionCounter = 998;
 struct CreateResult {
   bool ok = false;
   Message failure = Message::CantOpenFile;  // when !ok
-  QString path;                              // the file written, when ok
+  QString path;    // the file written, or the one that could not be
+  QString reason;  // the system's words for a failure, when it gave any
 };
 
-// Creates prefix + name only if no such file exists and writes the bytes.
-// On a collision the name becomes prefix + "~001_" + name, then "~002_"...;
+// Writes the bytes whole as prefix + name when no such file exists. On a
+// collision the name becomes prefix + "~001_" + name, then "~002_"...;
 // when "~998_" exists too it fails with FileNameOverflow. An invalid name
 // gives InvalidFileName, any other failure to create CantOpenFile, both
-// without retrying. A failed write gives WriteError and removes the file it
-// had just created, so no partial file is left behind.
+// without retrying; a failed write gives WriteError. Nothing is left
+// behind on failure.
 CreateResult CreateNewFile(const QString& prefix, const QString& name, const uint8_t* bytes,
                            size_t count);
 

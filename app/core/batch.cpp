@@ -9,20 +9,30 @@
 #include <thread>
 #include <vector>
 
+#include "jpeg_quality.h"
 #include "rk_dib.h"
 
 namespace corvid {
 namespace {
 
-// Collects the messages of one file's conversion.
+// Collects the messages of one file's conversion as the lines to print:
+// "SOURCE: MESSAGE", or for a file that could not be opened or written,
+// "PATH: MESSAGE (REASON)".
 class JobMessages : public UserInterface {
  public:
-  void Report(Message message) override { messages_ << MessageText(message); }
-  QString Text() const { return messages_.join(QStringLiteral("; ")); }
-  bool Empty() const { return messages_.isEmpty(); }
+  explicit JobMessages(QString source) : source_(std::move(source)) {}
+  void Report(Message message) override { lines_ << source_ + QStringLiteral(": ") + MessageText(message); }
+  void ReportFile(Message message, const QString& path, const QString& reason) override {
+    QString line = path + QStringLiteral(": ") + MessageText(message);
+    if (!reason.isEmpty()) line += QStringLiteral(" (") + reason + QLatin1Char(')');
+    lines_ << line;
+  }
+  QString Text() const { return lines_.join(QLatin1Char('\n')); }
+  bool Empty() const { return lines_.isEmpty(); }
 
  private:
-  QStringList messages_;
+  QString source_;
+  QStringList lines_;
 };
 
 const char* const kHelpIntro =
@@ -41,9 +51,14 @@ ParseResult ParseConvertArgs(const QStringList& args, ConvertOptions* options, Q
   const QCommandLineOption style({QStringLiteral("s"), QStringLiteral("style")},
                                  QStringLiteral("JPEG style: normal, progressive or exif (default normal)."),
                                  QStringLiteral("style"), QStringLiteral("normal"));
-  const QCommandLineOption scale({QStringLiteral("q"), QStringLiteral("scale")},
-                                 QStringLiteral("Compress Scale 1..128 (quantisation in 128ths, default 32)."),
+  const QCommandLineOption scale(QStringLiteral("scale"),
+                                 QStringLiteral("Compress Scale 1..128: the T.81 tables times N/128, so a higher "
+                                                "number gives a smaller, coarser file (default 32)."),
                                  QStringLiteral("N"), QStringLiteral("32"));
+  const QCommandLineOption quality(QStringLiteral("quality"),
+                                   QStringLiteral("JPEG quality 1..100 as libjpeg's: higher is better "
+                                                  "(replaces --scale)."),
+                                   QStringLiteral("Q"));
   const QCommandLineOption camSize(QStringLiteral("cam-size"),
                                    QStringLiteral("CAM output size: 480x360, 480x240 or 320x240 (default 480x360)."),
                                    QStringLiteral("WxH"), QStringLiteral("480x360"));
@@ -57,12 +72,14 @@ ParseResult ParseConvertArgs(const QStringList& args, ConvertOptions* options, Q
                                 QStringLiteral("N"));
   const QCommandLineOption info(QStringLiteral("info"),
                                 QStringLiteral("Print each file's Exif lines instead of converting."));
-  const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("No summary at the end."));
+  const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                 QStringLiteral("Print only failures (and --info lines): no per-file lines, "
+                                                "no summary."));
   const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("Show this help."));
   const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")},
                                    QStringLiteral("Show the version."));
-  parser.addOptions({to, style, scale, camSize, always, out, jobs, info, quiet, help, version});
+  parser.addOptions({to, style, scale, quality, camSize, always, out, jobs, info, quiet, help, version});
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Pictures to convert."),
                                QStringLiteral("FILE..."));
 
@@ -108,6 +125,14 @@ ParseResult ParseConvertArgs(const QStringList& args, ConvertOptions* options, Q
     return usage(QStringLiteral("The scale must be a number from 1 to 128."));
   }
   s.compressScale = static_cast<int16_t>(scaleValue);
+  if (parser.isSet(quality)) {
+    if (parser.isSet(scale)) return usage(QStringLiteral("Give --scale or --quality, not both."));
+    s.jpegQuality = parser.value(quality).toInt(&ok);
+    if (!ok || s.jpegQuality < kMinJpegQuality || s.jpegQuality > kMaxJpegQuality) {
+      return usage(QStringLiteral("The quality must be a number from 1 to 100."));
+    }
+  }
+  o.tablesGiven = parser.isSet(scale) || parser.isSet(quality);
   const QString size = parser.value(camSize);
   if (size == QLatin1String("480x360")) {
     s.setCamSizeCode(0);
@@ -150,12 +175,13 @@ int RunBatch(const ConvertOptions& options, const BatchOutput& output) {
   std::atomic<int> next{0};
   std::atomic<int> converted{0};
   std::atomic<int> failed{0};
+  std::atomic<bool> copiedStream{false};
   const int count = static_cast<int>(options.files.size());
 
   auto job = [&]() {
     for (int i = next++; i < count; i = next++) {
       const QString& source = options.files[i];
-      JobMessages messages;
+      JobMessages messages(source);
       CRKDib image(messages, CRKDib::Profile::Ignore);
       image.settings() = options.settings;
       const bool imported = image.ImportFile(source);
@@ -170,11 +196,14 @@ int RunBatch(const ConvertOptions& options, const BatchOutput& output) {
         print(output.out, lines.join(QLatin1Char('\n')));
         ++converted;
       } else if (imported && image.LastConversion().ok) {
-        print(output.out, source + QStringLiteral(" -> ") + image.LastConversion().outputPath);
+        if (!options.quiet) {
+          print(output.out, source + QStringLiteral(" -> ") + image.LastConversion().outputPath);
+        }
+        if (image.LastConversion().copiedStream) copiedStream = true;
         ++converted;
       } else {
-        print(output.err, source + QStringLiteral(": ") +
-                              (messages.Empty() ? MessageText(Message::FormatError) : messages.Text()));
+        if (messages.Empty()) messages.Report(Message::FormatError);
+        print(output.err, messages.Text());
         ++failed;
       }
     }
@@ -186,6 +215,10 @@ int RunBatch(const ConvertOptions& options, const BatchOutput& output) {
   job();
   for (std::thread& t : pool) t.join();
 
+  if (!options.quiet && options.tablesGiven && copiedStream) {
+    print(output.err, QStringLiteral("note: JPEG sources were copied unchanged; "
+                                     "--always-compress re-encodes them with the given scale or quality"));
+  }
   if (!options.quiet) {
     const QString verb = options.info ? QStringLiteral("read") : QStringLiteral("converted");
     print(output.err, QStringLiteral("%1 of %2 files %3, %4 failed")

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "write_all.h"
+#include "file_write.h"
 
 namespace corvid {
 namespace {

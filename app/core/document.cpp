@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "write_all.h"
+#include "file_write.h"
 
 namespace corvid {
 
@@ -13,15 +13,7 @@ bool CCorvidDoc::Open(const QString& path) {
   return image_.Loaded();
 }
 
-bool CCorvidDoc::Save(const QString& path) {
-  if (!image_.HasPicture()) return false;
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    ui_.Report(Message::CantFileCreate);
-    return false;
-  }
-  return image_.ExportFile(file, QFileInfo(path).fileName());
-}
+bool CCorvidDoc::Save(const QString& path) { return image_.SaveFile(path); }
 
 QString CCorvidDoc::ProposedSaveName() const {
   const qsizetype dot = path_.lastIndexOf(QLatin1Char('.'));
@@ -63,10 +55,9 @@ QString InfoTextPath(const QString& chosen) {
 bool SaveInfoText(const QString& chosen, const QStringList& lines) {
   const QByteArray text = InfoText(lines);
   if (text.isEmpty()) return false;
-  QFile file(InfoTextPath(chosen));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  return WriteAll(file, reinterpret_cast<const uint8_t*>(text.constData()),
-                  static_cast<size_t>(text.size()));
+  return ReplaceFileWhole(InfoTextPath(chosen), reinterpret_cast<const uint8_t*>(text.constData()),
+                          static_cast<size_t>(text.size()))
+             .outcome == ReplaceResult::Outcome::kWritten;
 }
 
 }  // namespace corvid

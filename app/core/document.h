@@ -1,7 +1,7 @@
 // CCorvidDoc: the document's open and save logic, on the image object.
 // The window layer asks it for paths and states and shows its messages.
-// Save's "create always" is QFile opened WriteOnly | Truncate (O_CREAT |
-// O_TRUNC); auto conversion's "create new" is in auto_convert.h.
+// Files are written whole or not at all (file_write.h): Save's "create
+// always" replaces the target only once the new bytes are complete.
 #pragma once
 
 #include <QSize>
@@ -22,9 +22,9 @@ class CCorvidDoc {
   // when it was recognised and decoded; otherwise the document keeps its
   // picture and path.
   bool Open(const QString& path);
-  // Save: opens `path` for writing, creating or truncating it ("Can't File
-  // Create" when that fails), then writes the picture by the name's
-  // extension. Nothing happens without a picture.
+  // Save: encodes the picture by the name's extension, then writes `path`
+  // whole (CRKDib::SaveFile); a failed save leaves an existing file as it
+  // was. Nothing happens without a picture.
   bool Save(const QString& path);
   // The name the save dialog proposes: the opened path without its
   // extension (cut at the last dot when there is one).
@@ -55,8 +55,8 @@ QByteArray InfoText(const QStringList& lines);
 // found searching back from the end down to the second character, or
 // append a dot; then "txt". "/my.dir/info" gives "/my.txt".
 QString InfoTextPath(const QString& chosen);
-// Writes the text; a file that cannot be created or written is silently
-// not written (false).
+// Writes the text whole; a file that cannot be created or written is
+// silently not written (false), and an existing one stays as it was.
 bool SaveInfoText(const QString& chosen, const QStringList& lines);
 
 }  // namespace corvid

@@ -18,7 +18,7 @@ enum class Message {
   MemoryError = 2003,       // an encoding or picture buffer cannot be allocated
   FormatError = 2004,       // a file is not recognised / a save name has no known extension
   ExportError = 2005,       // the library failed to encode
-  CantOpenFile = 2006,      // auto conversion: the output cannot be created
+  CantOpenFile = 2006,      // a file cannot be opened or an auto-conversion output created
   InvalidFileName = 2007,   // auto conversion: the system rejects the output name
   FileNameOverflow = 2008,  // auto conversion: every "~NNN_" name up to 998 exists
   BmpShortHeader = 1,       // fewer than 14 bytes at the start of a BMP
@@ -35,6 +35,12 @@ class UserInterface {
   virtual ~UserInterface() = default;
   // Shows one message; the operation that reports it then fails.
   virtual void Report(Message message) = 0;
+  // The same for a failure with one file: the file's path and the system's
+  // reason (empty when it gave none). The window shows only the message,
+  // as it always has; corvid-convert names the path and the reason.
+  virtual void ReportFile(Message message, const QString& /*path*/, const QString& /*reason*/) {
+    Report(message);
+  }
   // Busy indicator around library work (the window's wait cursor).
   virtual void Busy(bool /*on*/) {}
 };

@@ -31,6 +31,9 @@ int16_t DecompressJpeg(ModuleTableRec* table, ImageBlkAttrRec* image) {
 int16_t ExportJfif(ModuleTableRec* table, ImageBlkAttrRec* image) {
   return RkExportImageByJFIF(table, image, nullptr);
 }
+int32_t JfifExportSize(ModuleTableRec* table, ImageBlkAttrRec* image) {
+  return RkGetExportJFIFImageSize(table, image);
+}
 
 // ---- Progressive JPEG: not in the library yet -------------------------------
 // Switch on with RkDecompressImageByProgJPEG(table, image, nullptr) and

@@ -29,8 +29,10 @@ int32_t DecodeJfifHeader(ModuleTableRec* table, const uint8_t* data, uint32_t si
 int16_t DecompressJpeg(ModuleTableRec* table, ImageBlkAttrRec* image);
 int16_t DecompressProgressiveJpeg(ModuleTableRec* table, ImageBlkAttrRec* image);
 
-// JPEG writing.
+// JPEG writing. JfifExportSize: the buffer that always holds what
+// ExportJfif writes for the image (> 0), or a negative code.
 int16_t ExportJfif(ModuleTableRec* table, ImageBlkAttrRec* image);
+int32_t JfifExportSize(ModuleTableRec* table, ImageBlkAttrRec* image);
 int16_t ExportProgressiveJfif(ModuleTableRec* table, ImageBlkAttrRec* image);
 
 // Exif.

@@ -2,13 +2,16 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtGlobal>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "auto_convert.h"
+#include "file_write.h"
+#include "jpeg_quality.h"
 #include "rastkit_bridge.h"
-#include "write_all.h"
 
 namespace corvid {
 namespace {
@@ -76,11 +79,15 @@ void FillExifTexts(ExifTagInfoRec& record, ExifTextBlock& block, const Settings&
   record.dateTimeDigitized = &block.date;
 }
 
-// Bytes ready to be written: a buffer of our own, or a view of the kept stream.
+// Bytes ready to be written: a buffer of our own, or a view of the kept
+// stream; and the message a failure to write them shows.
 struct CRKDib::Encoded {
   HeapBytes owned;
+  std::vector<uint8_t> bmp;
   const uint8_t* data = nullptr;
   size_t size = 0;
+  Message writeFailure = Message::WriteError;
+  bool copiedStream = false;
 
   // Takes an encoder's output buffer when the encode succeeded and wrote
   // between 1 and `capacity` bytes; false otherwise (nothing taken).
@@ -132,13 +139,15 @@ void CRKDib::DescribePicture(ImageBlkAttrRec& image) const {
 
 bool CRKDib::ImportFile(const QString& path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    // An unreadable file is a file whose bytes could not be read.
+  const QFileInfo info(path);
+  // A folder opens on some systems; it is no more a picture than a file
+  // that is missing or may not be read.
+  if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
     loaded_ = false;
-    ui_.Report(Message::FormatError);
+    ui_.ReportFile(Message::CantOpenFile, path, info.isDir() ? qt_error_string(EISDIR) : file.errorString());
     return false;
   }
-  return ImportFile(file, QFileInfo(path).absoluteFilePath());
+  return ImportFile(file, info.absoluteFilePath());
 }
 
 bool CRKDib::ImportFile(QIODevice& file, const QString& fullPath) {
@@ -332,10 +341,16 @@ bool CRKDib::ReadExif(const uint8_t* data, uint32_t length, bool check, CExif& i
   return true;
 }
 
-int16_t CRKDib::EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBlkAttrRec& image) {
+void CRKDib::PrepareJpegTables(double scale) {
   RkInitCHuffmanTable(table());
   RkInitLHuffmanTable(table());
   RkSetQuantizeScaleFactor(table(), &scale, &scale);
+  // corvid-convert's --quality: libjpeg's tables in place of the scale's.
+  if (settings_.jpegQuality > 0) InstallQualityTables(table(), settings_.jpegQuality);
+}
+
+int16_t CRKDib::EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBlkAttrRec& image) {
+  PrepareJpegTables(scale);
 
   // Four 256-byte text slots and the date: the time of saving goes into
   // all three Exif dates; the opened file's shooting information is not
@@ -365,6 +380,31 @@ int16_t CRKDib::EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBl
   return result;
 }
 
+uint32_t CRKDib::JpegCapacity(const ImageBlkAttrRec& image) {
+  ImageBlkAttrRec probe = image;
+  probe.format = kJpegFormat;
+  probe.restartInterval = 0;
+  PrepareJpegTables(settings_.quantScale());
+  // The baseline writer's bound. Progressive and Exif output bring their
+  // writers' own bounds when the library has them.
+  const int32_t bound = lib::JfifExportSize(table(), &probe);
+  if (bound <= 0) return 0;
+  return std::max(Info().sizeImage / 2, static_cast<uint32_t>(bound));
+}
+
+bool CRKDib::EncodeBmpFile(Encoded& out) {
+  // "BM", the file size 54 + stride x height, two zero words, the pixel
+  // offset 54, then the pixel block as it is.
+  out.writeFailure = Message::BmpWriteError;
+  if (!BmpBytes(out.bmp)) {
+    ui_.Report(Message::MemoryError);
+    return false;
+  }
+  out.data = out.bmp.data();
+  out.size = out.bmp.size();
+  return true;
+}
+
 bool CRKDib::EncodeJpegFile(Encoded& out) {
   const uint8_t* kept = KeptStream();
   if (kept != nullptr && settings_.alwaysCompress == 0) {
@@ -372,22 +412,25 @@ bool CRKDib::EncodeJpegFile(Encoded& out) {
     out.owned.reset();
     out.data = kept;
     out.size = static_cast<size_t>(streamLength_);
+    out.copiedStream = true;
     return true;
   }
   if (!moduleTable_) {
     ui_.Report(Message::MemoryError);
     return false;
   }
-  // Half the raw pixel bytes, never grown: the encoder reports a picture
-  // that does not fit, and the save fails with "Export Error".
-  const uint32_t capacity = Info().sizeImage / 2;
+  ImageBlkAttrRec image{};
+  DescribePicture(image);
+  const uint32_t capacity = JpegCapacity(image);
+  if (capacity == 0) {
+    ui_.Report(Message::ExportError);
+    return false;
+  }
   HeapBytes buffer = AllocZeroed(capacity);
   if (!buffer) {
     ui_.Report(Message::MemoryError);
     return false;
   }
-  ImageBlkAttrRec image{};
-  DescribePicture(image);
   int16_t result;
   {
     BusyScope busy(ui_);
@@ -437,21 +480,54 @@ bool CRKDib::EncodeTiffFile(Encoded& out) {
   return true;
 }
 
-bool CRKDib::ExportFile(QIODevice& file, const QString& fileName) {
-  if (!pixelBlock_) return false;
+bool CRKDib::Encode(SaveFormat format, Encoded& out) {
+  switch (format) {
+    case SaveFormat::Bmp: return EncodeBmpFile(out);
+    case SaveFormat::Jpeg: return EncodeJpegFile(out);
+    case SaveFormat::Tiff: return EncodeTiffFile(out);
+  }
+  return false;
+}
+
+bool CRKDib::EncodeForName(const QString& fileName, Encoded& out) {
   const QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
   // Exactly these spellings, as substrings: "photo.Jpg" is none of them.
-  if (NameHas(name, ".BMP", ".bmp")) return WriteBmp(file);
-  Encoded encoded;
-  if (NameHas(name, ".JPG", ".jpg") && !EncodeJpegFile(encoded)) return false;
-  // A name with both extensions is encoded both ways; the TIFF bytes win.
-  if (NameHas(name, ".TIF", ".tif") && !EncodeTiffFile(encoded)) return false;
-  if (encoded.data == nullptr || encoded.size == 0) {
+  if (NameHas(name, ".BMP", ".bmp")) return Encode(SaveFormat::Bmp, out);
+  const bool jpeg = NameHas(name, ".JPG", ".jpg");
+  const bool tiff = NameHas(name, ".TIF", ".tif");
+  if (!jpeg && !tiff) {
     ui_.Report(Message::FormatError);
     return false;
   }
+  // A name with both extensions is encoded both ways; the TIFF bytes win.
+  if (jpeg && !Encode(SaveFormat::Jpeg, out)) return false;
+  if (tiff && !Encode(SaveFormat::Tiff, out)) return false;
+  return true;
+}
+
+bool CRKDib::SaveFile(const QString& path) {
+  if (!pixelBlock_) return false;
+  Encoded encoded;
+  if (!EncodeForName(path, encoded)) return false;
+  const ReplaceResult written = ReplaceFileWhole(path, encoded.data, encoded.size);
+  switch (written.outcome) {
+    case ReplaceResult::Outcome::kWritten: return true;
+    case ReplaceResult::Outcome::kCannotCreate:
+      ui_.ReportFile(Message::CantFileCreate, path, written.reason);
+      return false;
+    case ReplaceResult::Outcome::kWriteFailed:
+    default:
+      ui_.ReportFile(encoded.writeFailure, path, written.reason);
+      return false;
+  }
+}
+
+bool CRKDib::ExportFile(QIODevice& file, const QString& fileName) {
+  if (!pixelBlock_) return false;
+  Encoded encoded;
+  if (!EncodeForName(fileName, encoded)) return false;
   if (!WriteAll(file, encoded.data, encoded.size)) {
-    ui_.Report(Message::WriteError);
+    ui_.Report(encoded.writeFailure);
     return false;
   }
   return true;
@@ -463,34 +539,19 @@ bool CRKDib::AutoConvert(const QString& sourcePath) {
   conversion_.attempted = true;
   const Target target = settings_.target();
   Encoded encoded;
-  std::vector<uint8_t> bmp;
-  switch (target) {
-    case Target::Jpeg:
-      if (!EncodeJpegFile(encoded)) return false;
-      break;
-    case Target::Tiff:
-      if (!EncodeTiffFile(encoded)) return false;
-      break;
-    case Target::Bmp:
-    default:
-      // "BM", the file size 54 + stride x height, two zero words, the pixel
-      // offset 54, then the pixel block as it is.
-      if (!BmpBytes(bmp)) {
-        ui_.Report(Message::MemoryError);
-        return false;
-      }
-      encoded.data = bmp.data();
-      encoded.size = bmp.size();
-      break;
-  }
+  const SaveFormat format = target == Target::Jpeg   ? SaveFormat::Jpeg
+                            : target == Target::Tiff ? SaveFormat::Tiff
+                                                     : SaveFormat::Bmp;
+  if (!Encode(format, encoded)) return false;
   const CreateResult created =
       CreateNewFile(OutputPrefix(sourcePath, settings_.outputPath),
                     OutputFileName(sourcePath, target), encoded.data, encoded.size);
   if (!created.ok) {
-    ui_.Report(created.failure);
+    ui_.ReportFile(created.failure, created.path, created.reason);
     return false;
   }
   conversion_.ok = true;
+  conversion_.copiedStream = encoded.copiedStream;
   conversion_.outputPath = created.path;
   return true;
 }

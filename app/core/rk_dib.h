@@ -62,7 +62,8 @@ class CRKDib : public CDib {
   Settings& settings() { return settings_; }
   const Settings& settings() const { return settings_; }
 
-  // Opens the file at `path` for reading and imports it.
+  // Opens the file at `path` for reading and imports it. A missing or
+  // unreadable file, or a folder, reports "Can't Open File".
   bool ImportFile(const QString& path);
   // Reads the whole file, recognises it (CAM picture, JPEG inside a CAM
   // file, JPEG, TIFF), decodes it into a new pixel block and, when auto
@@ -73,16 +74,28 @@ class CRKDib : public CDib {
   // as they were.
   bool ImportFile(QIODevice& file, const QString& fullPath);
 
-  // Writes the picture to an open, empty file named `fileName` (only its
-  // extension matters): ".bmp"/".BMP" as BMP, ".jpg"/".JPG" as JPEG (the
-  // kept stream unchanged unless Always Compress is set), ".tif"/".TIF" as
-  // TIFF. False (after a message) on failure; false without a message when
+  // Save: encodes the picture into memory by the extension of `path`
+  // (".bmp"/".BMP" as BMP, ".jpg"/".JPG" as JPEG, the kept stream
+  // unchanged unless Always Compress is set, ".tif"/".TIF" as TIFF), then
+  // writes the file whole (file_write.h): a failure leaves an existing file
+  // exactly as it was. "Format Error" for a name with none of the
+  // extensions, "Export Error"/"Memory Error" when encoding fails, "Can't
+  // File Create" when the file cannot be created, "Write Error" (BMP:
+  // "write error") when writing it fails. False without a message when
   // there is no picture.
+  bool SaveFile(const QString& path);
+  // The same bytes written to an open device (only the extension of
+  // `fileName` matters); nothing is written when encoding fails.
   bool ExportFile(QIODevice& file, const QString& fileName);
 
   // Encodes the picture described by `image` into buffer (capacity size)
   // by the File Style setting; the library's result, bytes in dataLength.
   int16_t EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBlkAttrRec& image);
+  // The JPEG output buffer for the picture: half its raw pixel bytes, or
+  // the encoder's own bound for it when that is larger (a 1 x 1 picture has
+  // 4 raw bytes and needs 2277), so every valid picture encodes. Sets the
+  // tables the encode will use. 0 when the encoder refuses the picture.
+  uint32_t JpegCapacity(const ImageBlkAttrRec& image);
 
   // The length of the JPEG stream at data (SOI through EOI, > 0), its SOI
   // offset and size; -1 when data holds no whole JPEG stream in *length
@@ -103,6 +116,7 @@ class CRKDib : public CDib {
   struct Conversion {
     bool attempted = false;
     bool ok = false;
+    bool copiedStream = false;  // a kept JPEG stream was written unchanged
     QString outputPath;
   };
   // What the auto conversion of the last import did.
@@ -126,8 +140,16 @@ class CRKDib : public CDib {
   std::unique_ptr<PixelBlock> DecodeToDib(const uint8_t* data, uint32_t width, uint32_t height,
                                           uint32_t length, SourceFormat format, Message* failure);
   void DescribePicture(ImageBlkAttrRec& image) const;
+  // The one place that encodes the picture into memory, per format; each
+  // reports its own failures.
+  enum class SaveFormat { Bmp, Jpeg, Tiff };
+  bool Encode(SaveFormat format, Encoded& out);
+  bool EncodeBmpFile(Encoded& out);
   bool EncodeJpegFile(Encoded& out);
   bool EncodeTiffFile(Encoded& out);
+  // By the extension of a file name; "Format Error" when it has none.
+  bool EncodeForName(const QString& fileName, Encoded& out);
+  void PrepareJpegTables(double scale);
   ModuleTableRec* table() const;
 
   Profile profile_;

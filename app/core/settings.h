@@ -39,6 +39,10 @@ struct Settings {
   QString copyright;                           // "Copyright"
   // The view's scale in 128ths (128, 64, 256); not stored.
   int16_t zoom = 128;
+  // corvid-convert's --quality, 1..100: libjpeg's tables for that quality
+  // replace those of Compress Scale (jpeg_quality.h). 0: not given; not
+  // stored.
+  int jpegQuality = 0;
 
   bool autoConversion() const { return (storeType & kAutoConversionOn) != 0; }
   Target target() const { return static_cast<Target>(storeType & kTargetMask); }

@@ -71,8 +71,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-CAutoConvDlg::CAutoConvDlg(const Settings& settings, QWidget* parent)
-    : QDialog(parent), initialTarget_(settings.storeType & kTargetMask) {
+CAutoConvDlg::CAutoConvDlg(const Settings& settings, QWidget* parent, AskFolder askFolder)
+    : QDialog(parent),
+      initialTarget_(settings.storeType & kTargetMask),
+      askFolder_(askFolder ? std::move(askFolder) : AskFolder(AskOutputFolder)) {
   FixedModal(this, QStringLiteral("Auto Conversion Setting"));
   enabled_ = new QCheckBox(QStringLiteral("Auto Conversion"), this);
   enabled_->setChecked(settings.autoConversion());
@@ -92,6 +94,14 @@ CAutoConvDlg::CAutoConvDlg(const Settings& settings, QWidget* parent)
   convertLabel->setBuddy(targets_);
   auto* pathLabel = new QLabel(QStringLiteral("Output Path:"), this);
   pathLabel->setBuddy(path_);
+  // The setting is a folder: chosen here, or typed (with or without the
+  // trailing '/', which the conversion adds).
+  auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+  browse->setAutoDefault(false);
+  connect(browse, &QPushButton::clicked, this, [this] {
+    const QString folder = askFolder_(this, path_->text());
+    if (!folder.isEmpty()) path_->setText(folder);
+  });
 
   auto* grid = new QGridLayout;
   grid->addWidget(convertLabel, 0, 0, Qt::AlignTop);
@@ -104,6 +114,7 @@ CAutoConvDlg::CAutoConvDlg(const Settings& settings, QWidget* parent)
   auto* pathRow = new QHBoxLayout;
   pathRow->addSpacing(8);
   pathRow->addWidget(path_);
+  pathRow->addWidget(browse);
   layout->addLayout(pathRow);
   layout->addSpacing(4);
   layout->addLayout(CancelOkRow(this));
@@ -216,6 +227,10 @@ void CInfoDlg::SaveLines() {
 QString AskInfoTextPath(QWidget* parent) {
   return QFileDialog::getSaveFileName(parent, QString(), QString(),
                                       QStringLiteral("Text File (*.TXT)"));
+}
+
+QString AskOutputFolder(QWidget* parent, const QString& current) {
+  return QFileDialog::getExistingDirectory(parent, QStringLiteral("Output Folder"), current);
 }
 
 }  // namespace corvid

@@ -25,11 +25,15 @@ class CAboutDlg : public QDialog {
   explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
-// "Auto Conversion Setting": on/off, target (BMP, JPEG, TIFF), output path.
+// "Auto Conversion Setting": on/off, target (BMP, JPEG, TIFF), output
+// folder (typed, or chosen with "Browse...").
 class CAutoConvDlg : public QDialog {
   Q_OBJECT
  public:
-  CAutoConvDlg(const Settings& settings, QWidget* parent = nullptr);
+  // askFolder: the folder chooser, started at the current text; returns the
+  // chosen folder or an empty text.
+  using AskFolder = std::function<QString(QWidget* parent, const QString& current)>;
+  CAutoConvDlg(const Settings& settings, QWidget* parent = nullptr, AskFolder askFolder = {});
   // output path := the edit's text; store type := 0x10 when checked, plus
   // the selected target.
   void Apply(Settings& settings) const;
@@ -39,6 +43,7 @@ class CAutoConvDlg : public QDialog {
   QListWidget* targets_;
   QLineEdit* path_;
   uint32_t initialTarget_;
+  AskFolder askFolder_;
 };
 
 // "JPEG Setting": compression scale (slider 0..127 at scale - 1, with a
@@ -77,5 +82,8 @@ class CInfoDlg : public QDialog {
 // The save dialog of the Information dialog: "Text File (*.TXT)", asks
 // before overwriting.
 QString AskInfoTextPath(QWidget* parent);
+
+// The platform's folder chooser for the auto-conversion output folder.
+QString AskOutputFolder(QWidget* parent, const QString& current);
 
 }  // namespace corvid

@@ -58,13 +58,30 @@ QString AskOpenPath(QWidget* parent) {
                                       QStringLiteral("All Files (*)"));
 }
 
+// The save dialog's types and the extension each gives a name typed
+// without one.
+struct SaveType {
+  const char* filter;
+  const char* suffix;
+};
+constexpr SaveType kSaveTypes[3] = {
+    {"JPEG Files (*.jpg)", "jpg"}, {"BitMap Files (*.bmp)", "bmp"}, {"TIFF Files (*.tif)", "tif"}};
+
 QString AskSavePath(QWidget* parent, const QString& proposed) {
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters({QStringLiteral("JPEG Files (*.jpg)"), QStringLiteral("BitMap Files (*.bmp)"),
-                         QStringLiteral("TIFF Files (*.tif)")});
-  dialog.setDefaultSuffix(QStringLiteral("jpg"));
+  QStringList filters;
+  for (const SaveType& type : kSaveTypes) filters << QLatin1String(type.filter);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(QLatin1String(kSaveTypes[0].suffix));
+  // The name gets the extension of the type chosen: "photo_scene" typed
+  // with "BitMap Files (*.bmp)" selected is saved as photo_scene.bmp.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+    for (const SaveType& type : kSaveTypes) {
+      if (filter == QLatin1String(type.filter)) dialog.setDefaultSuffix(QLatin1String(type.suffix));
+    }
+  });
   if (!proposed.isEmpty()) dialog.selectFile(proposed);
   if (dialog.exec() != QDialog::Accepted) return QString();
   return dialog.selectedFiles().value(0);
@@ -73,7 +90,7 @@ QString AskSavePath(QWidget* parent, const QString& proposed) {
 }  // namespace
 
 CMainFrame::FileDialogs CMainFrame::PlatformDialogs() {
-  return FileDialogs{AskOpenPath, AskSavePath, AskInfoTextPath};
+  return FileDialogs{AskOpenPath, AskSavePath, AskInfoTextPath, AskOutputFolder};
 }
 
 CMainFrame::CMainFrame(CCorvidDoc& doc, QWidget* parent)
@@ -347,7 +364,7 @@ void CMainFrame::OnZoom(int zoom) {
 }
 
 void CMainFrame::OnAutoConversion() {
-  CAutoConvDlg dialog(doc_.Image().settings(), this);
+  CAutoConvDlg dialog(doc_.Image().settings(), this, dialogs_.outputFolder);
   if (dialog.exec() == QDialog::Accepted) dialog.Apply(doc_.Image().settings());
 }
 

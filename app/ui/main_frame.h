@@ -26,8 +26,10 @@ class CMainFrame : public QMainWindow {
   struct FileDialogs {
     std::function<QString(QWidget* parent)> openPath;
     // proposed: the document's path without its extension.
+    // The offered types decide the extension of a name typed without one.
     std::function<QString(QWidget* parent, const QString& proposed)> savePath;
     CInfoDlg::AskPath infoPath;
+    CAutoConvDlg::AskFolder outputFolder;
   };
   static FileDialogs PlatformDialogs();
 

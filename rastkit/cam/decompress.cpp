@@ -10,9 +10,11 @@
 #include <type_traits>
 
 #include "cam/block_decoder.h"
+#include "cam/color.h"
 #include "cam/decompress.h"
 #include "cam/kernels.h"
 #include "memory.h"
+#include "table_check.h"
 #include "rastkit.h"
 
 namespace rk {
@@ -130,11 +132,9 @@ struct AnyLayout {
   }
 };
 
-// Ycc to RGB split in two: the chrominance terms once per chrominance
-// sample, then one addition and a clamp per channel for each luminance
-// sample that shares it. Exact because the luminance term is 256 * Y:
-// (256 Y + t + 128) >> 8 == Y + ((t + 128) >> 8) for every integer t.
-// The terms are spread to one per output column so that the per-pixel loop
+// YccToRgbValues (color.h) split in two: the chrominance terms once per
+// chrominance sample, then one addition and a clamp per channel for each
+// luminance sample that shares it. The terms are spread to one per output column so that the per-pixel loop
 // is plain arithmetic over arrays, which the compiler vectorises.
 constexpr int kMaxColumns = kSourceWidth;
 
@@ -209,18 +209,14 @@ void SpreadTerms(const Work& w, int chromaRow, RowTerms& t) {
   const int16_t* cb = w.cb + chromaRow * kChromaWidth;
   const int16_t* cr = w.cr + chromaRow * kChromaWidth;
   for (int k = 0; k < kChromaWidth; ++k) {
-    const int r = (359 * cr[k] + 128) >> 8;
-    const int g = (-88 * cb[k] - 182 * cr[k] + 128) >> 8;
-    const int b = (454 * cb[k] + 128) >> 8;
+    const ChromaTerms terms = ChromaTermsOf(cb[k], cr[k]);
     for (int i = 0; i < repeat; ++i) {
-      t.r[repeat * k + i] = r;
-      t.g[repeat * k + i] = g;
-      t.b[repeat * k + i] = b;
+      t.r[repeat * k + i] = terms.red;
+      t.g[repeat * k + i] = terms.green;
+      t.b[repeat * k + i] = terms.blue;
     }
   }
 }
-
-inline int32_t Clamp255(int32_t v) { return std::min(std::max(v, int32_t{0}), int32_t{255}); }
 
 void Convert(const int16_t* __restrict y, const RowTerms& __restrict t, int n, RgbRow& __restrict out) {
   for (int x = 0; x < n; ++x) {
@@ -336,11 +332,6 @@ void WriteStrip(Mode mode, const Rows& rows, const Layout& px, const Work& w, in
   }
 }
 
-bool TablesPresent(const ModuleTableRec& t) {
-  return t.quantTable[0] && t.quantTable[1] && t.quantTable[2] && t.dcCodeTable[0] &&
-         t.dcCodeTable[1] && t.acCodeTable[0] && t.acCodeTable[1] && t.zigzag;
-}
-
 // Prepares the stream copy of the module table for length bytes at data.
 void PrepareCopy(ModuleTableRec* copy, const ModuleTableRec& table, uint8_t* data, uint64_t length,
                  uint32_t* scratch) {
@@ -360,15 +351,13 @@ void PrepareCopy(ModuleTableRec* copy, const ModuleTableRec& table, uint8_t* dat
 
 size_t CamDecodeWorkSpaceSize() { return kWorkShopBytes; }
 
-int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress) {
-  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
+Status DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress) {
   Mode mode;
-  if (!ModeFor(image->width, image->height, &mode)) return RK_ERR_UNSUPPORTED;
+  if (!ModeFor(image->width, image->height, &mode)) return Status::kUnsupported;
   // No pixel buffer or no coded data: nothing to decode into or from.
   if (image->pixels == nullptr || (image->data == nullptr && image->dataLength != 0)) {
-    return RK_ERR_UNSUPPORTED;
+    return Status::kUnsupported;
   }
-  if (!TablesPresent(*table)) return RK_ERR_NULL;
 
   table->streamData = image->data;
   table->streamLength = image->dataLength;
@@ -378,7 +367,7 @@ int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBac
   table->restartMcus = 0;
 
   Scratch area(table, kWorkShopBytes);
-  if (!area.ok()) return RK_ERR_MEMORY;
+  if (!area.ok()) return Status::kMemory;
   const Work w = Carve(area.data());
 
   // The three streams follow each other at data. Each is cut to what is
@@ -417,7 +406,7 @@ int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBac
     else if (xrgb32) WriteStrip(mode, rows, Xrgb32{}, w, s, &previous);
     else WriteStrip(mode, rows, any, w, s, &previous);
     if (report && progress->proc(kStripRows * s, kSourceHeight, w.coef, progress->userData) == RK_STOPPED) {
-      return RK_STOPPED;
+      return Status::kStopped;
     }
   }
   // A damaged stream does not fail the call (the picture is still shown);
@@ -429,9 +418,9 @@ int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBac
     }
   }
   if (report && progress->proc(kSourceHeight, kSourceHeight, w.coef, progress->userData) == RK_STOPPED) {
-    return RK_STOPPED;
+    return Status::kStopped;
   }
-  return RK_OK;
+  return Status::kOk;
 }
 
 }  // namespace rk
@@ -440,7 +429,8 @@ extern "C" {
 
 RK_API int16_t RkDecompressImageByCAM(ModuleTableRec* table, ImageBlkAttrRec* image,
                                       UserCallBackRec* progress) {
-  return rk::DecompressCam(table, image, progress);
+  if (image == nullptr || !rk::TableArraysReady(table)) return RK_ERR_NULL;
+  return rk::ToResult(rk::DecompressCam(table, image, progress));
 }
 
 RK_API uint32_t RkGetCAMDecodeWorkSpaceSize(void) {

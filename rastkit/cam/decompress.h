@@ -6,14 +6,16 @@
 #include <cstdint>
 
 #include "rastkit.h"
+#include "status.h"
 
 namespace rk {
 
 // Decodes the picture that the record's data, dataLength and segmentLength
 // describe (as RkDecodeCAMHeader leaves them) into its pixel buffer at the
 // size given by width x height. Stream errors do not fail the call; the
-// first one is left in table->decodeError.
-[[nodiscard]] int16_t DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image,
+// first one is left in table->decodeError. The table's arrays are there
+// (the export checks).
+Status DecompressCam(ModuleTableRec* table, ImageBlkAttrRec* image,
                                     UserCallBackRec* progress);
 
 // Bytes of work shop a decode needs: the strips, the coefficient blocks and

@@ -8,6 +8,8 @@
 
 #include "container.h"
 #include "rastkit.h"
+#include "status.h"
+#include "table_check.h"
 
 namespace rk {
 namespace {
@@ -75,28 +77,24 @@ int16_t CopyThumbnail(const uint8_t* file, uint64_t fileSize, uint8_t* dest, uin
   return RK_OK;
 }
 
-int16_t DecodeHeader(ModuleTableRec* table, const uint8_t* file, uint64_t fileSize,
+Status DecodeHeader(ModuleTableRec* table, const uint8_t* file, uint64_t fileSize,
                      uint32_t* endOffset, ImageBlkAttrRec* image) {
-  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
-  if (file == nullptr) return RK_ERR_UNSUPPORTED;
   // The quantisation arrays and the zigzag order are written and read
   // below; a table whose allocation failed has them null.
-  if (table->zigzag == nullptr || table->quantTable[0] == nullptr || table->quantTable[1] == nullptr ||
-      table->quantTable[2] == nullptr) {
-    return RK_ERR_NULL;
-  }
+  if (image == nullptr || !TableArraysReady(table)) return Status::kNull;
+  if (file == nullptr) return Status::kUnsupported;
   CamDirectory dir;
-  if (ParseCamDirectory(file, fileSize, dir) != CamParse::kOk) return RK_ERR_UNSUPPORTED;
+  if (ParseCamDirectory(file, fileSize, dir) != CamParse::kOk) return Status::kUnsupported;
   const CamSection& s = dir.section(kCamTagImage);
   const uint64_t limit = Limit(fileSize);
-  if (!s.present() || !s.inside(limit)) return RK_ERR_UNSUPPORTED;
+  if (!s.present() || !s.inside(limit)) return Status::kUnsupported;
   // The fixed 136-byte header and the three streams must be in the file.
   // They are not required to fit the section's own length: the streams
   // are located from the header alone.
-  if (kCamImageHeaderBytes > limit - s.offset) return RK_ERR_UNSUPPORTED;
+  if (kCamImageHeaderBytes > limit - s.offset) return Status::kUnsupported;
   const CamImageHeader h = ReadCamImageHeader(file, s.offset, dir.bigEndian);
   const uint64_t dataStart = s.offset + kCamImageHeaderBytes;
-  if (h.codedBytes() > limit - dataStart) return RK_ERR_UNSUPPORTED;
+  if (h.codedBytes() > limit - dataStart) return Status::kUnsupported;
 
   image->dataOffset = static_cast<uint32_t>(s.offset);
   image->xDpi = 72;
@@ -113,7 +111,7 @@ int16_t DecodeHeader(ModuleTableRec* table, const uint8_t* file, uint64_t fileSi
   for (int i = 0; i < 3; ++i) image->segmentLength[i] = h.streamLength[i];
   image->dataLength = static_cast<uint32_t>(h.codedBytes());
   if (endOffset != nullptr) *endOffset = static_cast<uint32_t>(dataStart + h.codedBytes());
-  return RK_OK;
+  return Status::kOk;
 }
 
 }  // namespace
@@ -152,12 +150,12 @@ RK_API int16_t RkGetCAMThumbnailEx(const uint8_t* file, uint32_t fileSize, uint8
 
 RK_API int16_t RkDecodeCAMHeader(ModuleTableRec* table, const uint8_t* file, uint32_t* endOffset,
                                  ImageBlkAttrRec* image) {
-  return DecodeHeader(table, file, kTrustedFileSize, endOffset, image);
+  return ToResult(DecodeHeader(table, file, kTrustedFileSize, endOffset, image));
 }
 
 RK_API int16_t RkDecodeCAMHeaderEx(ModuleTableRec* table, const uint8_t* file, uint32_t fileSize,
                                    uint32_t* endOffset, ImageBlkAttrRec* image) {
-  return DecodeHeader(table, file, fileSize, endOffset, image);
+  return ToResult(DecodeHeader(table, file, fileSize, endOffset, image));
 }
 
 }  // extern "C"

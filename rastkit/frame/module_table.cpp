@@ -7,6 +7,7 @@
 #include "memory.h"
 #include "rastkit.h"
 #include "std_tables.h"
+#include "table_check.h"
 
 namespace rk {
 namespace {
@@ -150,22 +151,26 @@ RK_API void* RkGetCustomModuleTableWorkshop(ModuleTableRec* t) {
   return t != nullptr ? t->workShop : nullptr;
 }
 
+// The setters below change a table only when all its arrays are there
+// (TableArraysReady): a table that lost some to a failed allocation stays
+// as it is, and every codec call refuses it.
+
 RK_API void RkInitLHuffmanTable(ModuleTableRec* t) {
-  if (t != nullptr) WriteLuminanceCodes(t);
+  if (TableArraysReady(t)) WriteLuminanceCodes(t);
 }
 
 RK_API void RkInitCHuffmanTable(ModuleTableRec* t) {
-  if (t != nullptr) WriteChrominanceCodes(t);
+  if (TableArraysReady(t)) WriteChrominanceCodes(t);
 }
 
 RK_API void RkSetQuantizeTable(ModuleTableRec* t, const uint16_t* values, int32_t index) {
-  if (t == nullptr || values == nullptr || index < 0 || index > 2) return;
-  if (t->quantTable[index]) std::memcpy(t->quantTable[index], values, kQuantBytes);
+  if (!TableArraysReady(t) || values == nullptr || index < 0 || index > 2) return;
+  std::memcpy(t->quantTable[index], values, kQuantBytes);
 }
 
 RK_API void RkSetQuantizeScaleFactor(ModuleTableRec* t, const double* lumScale,
                                      const double* chromScale) {
-  if (t == nullptr) return;
+  if (!TableArraysReady(t)) return;
   WriteDefaultQuant(t);
   // t(q * s): clamp the double product to 1.0 .. 255.0, then truncate. A NaN
   // scale fails both comparisons; it is treated as the largest value so the
@@ -176,19 +181,18 @@ RK_API void RkSetQuantizeScaleFactor(ModuleTableRec* t, const double* lumScale,
     if (v < 1.0) v = 1.0;
     return static_cast<uint16_t>(v);
   };
-  if (lumScale != nullptr && t->quantTable[0]) {
+  if (lumScale != nullptr) {
     for (int i = 0; i < 64; ++i) t->quantTable[0][i] = scaled(kStdLuminanceQuant[i], *lumScale);
   }
   if (chromScale != nullptr) {
     for (int k = 1; k < 3; ++k) {
-      if (!t->quantTable[k]) continue;
       for (int i = 0; i < 64; ++i) t->quantTable[k][i] = scaled(kStdChrominanceQuant[i], *chromScale);
     }
   }
 }
 
 RK_API void RkSetHuffmanTable(ModuleTableRec* t, const HuffCodeRec* entries, int32_t index) {
-  if (t == nullptr || entries == nullptr) return;
+  if (!TableArraysReady(t) || entries == nullptr) return;
   HuffCodeRec* dest = nullptr;
   size_t count = 0;
   switch (index) {
@@ -198,7 +202,7 @@ RK_API void RkSetHuffmanTable(ModuleTableRec* t, const HuffCodeRec* entries, int
     case 3: dest = t->acCodeTable[1]; count = 256; break;
     default: return;
   }
-  if (dest) std::memcpy(dest, entries, count * sizeof(HuffCodeRec));
+  std::memcpy(dest, entries, count * sizeof(HuffCodeRec));
 }
 
 RK_API void RkSetHuffmanLUTBuffer(ModuleTableRec* t, uint8_t* buffer) {

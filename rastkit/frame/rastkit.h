@@ -12,7 +12,11 @@
  *     unless a function says otherwise. Header decoders of JPEG and TIFF
  *     return 32-bit stream offsets; size queries return unsigned byte counts.
  *   - A required pointer argument that is null gives RK_ERR_NULL and nothing
- *     is written; functions that return nothing simply do nothing.
+ *     is written; functions that return nothing simply do nothing. A module
+ *     table whose arrays are missing (RkInitModuleTable leaves a pointer
+ *     null when an allocation fails) counts as null for every call that
+ *     uses the table: RK_ERR_NULL, nothing written, and the table setters
+ *     leave it as it is.
  *   - Pixels are reached only through the record's row stride, pixel stride
  *     and per-channel byte offsets, so one decoder serves bottom-up BGR
  *     bitmaps and top-down 32-bit buffers alike. Samples are 8-bit.
@@ -293,7 +297,9 @@ RK_API const uint8_t* RkGetGlobalComment(ModuleTableRec* table, uint32_t* length
  * whose capacity is dataLength, with the module table's current tables.
  * Sets auxCount1/auxCount2/samplesPerPixel to the MCU geometry and
  * dataLength to the bytes written. Planar input (pixelFormat 3) is taken
- * as Y 0..255 and Cb, Cr -127..128; values beyond are clamped. With the
+ * as Y 0..255 and Cb, Cr -127..128; values beyond are clamped. Colour
+ * reads three planes of width x height samples (Y, Cb, Cr); grey (format
+ * 0x1000) reads the Y plane only, as the decoder writes grey. With the
  * statistics switch on, symbols are counted into progStats instead.
  * Results: RK_OK (or the progress callback's final value), RK_ERR_NULL
  * (table, record or a table array null), RK_ERR_UNSUPPORTED (nothing
@@ -320,6 +326,18 @@ RK_API int16_t RkCompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* ima
  * 65527 for APP1), and RK_ERR_BUFFER when headers, data or EOI do not fit. */
 RK_API int16_t RkExportImageByJFIF(ModuleTableRec* table, ImageBlkAttrRec* image,
                                    UserCallBackRec* callback);
+
+/* The size of output buffer that always holds what RkExportImageByJFIF
+ * writes for this image (width, height, format, restartInterval,
+ * methodParam) with the table's current quantisation tables and comment:
+ * the header segments exactly, the worst case of the entropy-coded data
+ * (1665 bits a block, every byte stuffed, restart markers) and EOI. For a
+ * 1 x 1 picture at 0x3001 with two quantisation tables and no comment,
+ * 2277 bytes. -2 (table or record null, or the table's arrays missing),
+ * -3 (an image or table the writer refuses, or more than 2^31 - 1 bytes).
+ * Not in the 32-bit library: added so that callers can size the buffer
+ * from the encoder's own bound rather than a guess. */
+RK_API int32_t RkGetExportJFIFImageSize(ModuleTableRec* table, ImageBlkAttrRec* image);
 
 /* ------------------------------------------------------------------------ */
 /* Records                                                                  */
@@ -431,8 +449,8 @@ RK_API int16_t RkGetCAMThumbnail(const uint8_t* file, uint8_t* dest);
  * module table and sets data, dataLength, segmentLength, dataOffset and the
  * resolution in the image record (size and pixel fields are left to the
  * caller).  endOffset (may be null) receives the offset just past the coded
- * data.  0, -2 (table or record null), -3 (file null / not CAM / no CAM
- * picture). */
+ * data.  0, -2 (table or record null, or the table's arrays missing), -3
+ * (file null / not CAM / no CAM picture). */
 RK_API int16_t RkDecodeCAMHeader(ModuleTableRec* table, const uint8_t* file, uint32_t* endOffset, ImageBlkAttrRec* image);
 
 /* Sized forms of the four calls above, for callers that know the file size
@@ -490,13 +508,18 @@ RK_API uint32_t RkGetCAMDecodeWorkSpaceSize(void);
  * refused one: a frame of other than 1 or 3 components, other than 8-bit
  * samples, sampling factors outside 1..4 or whose spans do not divide the
  * MCU, a Huffman table with more codes than it holds, a DC symbol above 15,
- * or counts that form no prefix code) or -2 (data, size or record null). */
+ * or counts that form no prefix code) or -2 (data, size or record null, or
+ * a table given whose arrays are missing; nothing is written then).
+ * Quantisation tables of precision 1 (16-bit entries, Pq = 1) are read as
+ * 16-bit values into the 16-bit quantisation arrays; reading them as bytes
+ * would take each entry's high byte for a value and shift every following
+ * table of the segment. */
 RK_API int32_t RkDecodeJFIFHeader(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, ImageBlkAttrRec* image);
 
 /* One-call decode of a baseline or progressive JPEG into a top-down 32-bit
  * buffer (per pixel: one untouched byte, then R, G, B).  rowStride is the
  * byte distance between rows.  Returns the decoder's result, -2 (table,
- * data, size or pixels null) or -3 (header unusable, or a progressive
+ * data, size or pixels null, or the table's arrays missing) or -3 (header unusable, or a progressive
  * stream while no progressive decoder is linked in). */
 RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, uint8_t* pixels, int32_t rowStride, UserCallBackRec* progress);
 
@@ -507,9 +530,13 @@ RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const ui
 /* Decodes a baseline stream prepared by RkDecodeJFIFHeader into the
  * record's pixel buffer; writes the MCU geometry into the record.  Reads at
  * most dataLength bytes at data.  An interval cut short by an early restart
- * marker is left unwritten and decoding resumes after the marker.  0 (or
- * the last callback value), -1 (corrupt data: end of data, a code that
- * matches nothing, a run past coefficient 63), -2, -3 (no pixels or data,
+ * marker is left unwritten and decoding resumes after the marker: either
+ * the bit reader meets the marker where a symbol starts, or a code fails
+ * on the marker's bytes right after the last whole MCU and its padding
+ * (fewer than 8 bits, all 1).  0 (or the last callback value), -1 (corrupt
+ * data: end of data, a code that matches nothing or a run past coefficient
+ * 63 anywhere else), -2 (table or record null, or the table's arrays
+ * missing), -3 (no pixels or data,
  * a format the decoder cannot handle, or a pixel buffer reaching beyond
  * 2^32 - 1 bytes), -108, -1000. */
 RK_API int16_t RkDecompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);

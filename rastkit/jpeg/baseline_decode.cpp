@@ -10,7 +10,9 @@
 #include "mcu_reconstruct.h"
 #include "memory.h"
 #include "rastkit.h"
-#include "restart.h"
+#include "restart_resync.h"
+#include "status.h"
+#include "table_check.h"
 
 namespace rk {
 namespace {
@@ -19,16 +21,17 @@ namespace {
 // bytes beyond are treated as the end of the data.
 constexpr uint32_t kMaxStreamBytes = 0xFFFFFFFFu / 8;
 
-int16_t CallProgress(const UserCallBackRec* progress, int32_t done, int32_t total, void* work) {
-  if (progress == nullptr || progress->proc == nullptr) return RK_OK;
-  return progress->proc(done, total, work, progress->userData);
+Status CallProgress(const UserCallBackRec* progress, int32_t done, int32_t total, void* work) {
+  if (progress == nullptr || progress->proc == nullptr) return Status::kOk;
+  return FromCallback(progress->proc(done, total, work, progress->userData));
 }
 
 class BaselineDecoder {
  public:
   BaselineDecoder(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress)
       : table_(table), image_(image), progress_(progress) {}
-  int16_t Run();
+  // The table's arrays are there (the export checked).
+  Status Run();
 
  private:
   // Entropy-decodes one MCU into the block buffer. kOk, or the status of
@@ -66,24 +69,17 @@ void BaselineDecoder::TransformMcu(int16_t* blocks) const {
   }
 }
 
-int16_t BaselineDecoder::Run() {
+Status BaselineDecoder::Run() {
   ComputeMcuGeometry(image_->format, geo_);
-  if (!IsCodableGeometry(geo_)) return RK_ERR_UNSUPPORTED;
+  if (!IsCodableGeometry(geo_)) return Status::kUnsupported;
   image_->auxCount1 = static_cast<uint16_t>(geo_.mcuWidth);
   image_->auxCount2 = static_cast<uint16_t>(geo_.mcuHeight);
   image_->samplesPerPixel = static_cast<uint16_t>(geo_.mcuWidth);
   if (image_->pixels == nullptr || (image_->data == nullptr && image_->dataLength != 0)) {
-    return RK_ERR_UNSUPPORTED;
+    return Status::kUnsupported;
   }
   PixelTarget target;
-  if (!DescribeTarget(*image_, geo_.components, target)) return RK_ERR_UNSUPPORTED;
-  for (int c = 0; c < geo_.components; ++c) {
-    if (table_->quantTable[c] == nullptr) return RK_ERR_MEMORY;
-  }
-  for (int t = 0; t < 2; ++t) {
-    if (table_->dcCodeTable[t] == nullptr || table_->acCodeTable[t] == nullptr) return RK_ERR_MEMORY;
-  }
-  if (table_->zigzag == nullptr) return RK_ERR_MEMORY;
+  if (!DescribeTarget(*image_, geo_.components, target)) return Status::kUnsupported;
 
   table_->streamData = image_->data;
   table_->streamLength = std::min(image_->dataLength, kMaxStreamBytes);
@@ -100,7 +96,7 @@ int16_t BaselineDecoder::Run() {
   const size_t planeSamples = 3 * static_cast<size_t>(McuPlaneSamples(geo_));
   const size_t blockSamples = 64 * static_cast<size_t>(geo_.totalBlocks());
   Scratch scratch(table_, 2 * (planeSamples + blockSamples));
-  if (!scratch.ok()) return RK_ERR_MEMORY;
+  if (!scratch.ok()) return Status::kMemory;
   auto* planes = reinterpret_cast<int16_t*>(scratch.data());
   int16_t* blocks = planes + planeSamples;
 
@@ -136,11 +132,12 @@ int16_t BaselineDecoder::Run() {
     for (int x0 = 0; x0 < width; x0 += geo_.mcuWidth) {
       if (!skipping) {
         DecodeStatus status = DecodeStatus::kStreamError;
+        const uint32_t mcuStart = decoder.bitPos();
         if (decoder.decodeError() == 0) status = DecodeMcu(decoder, blocks);
         if ((status == DecodeStatus::kNoCode || status == DecodeStatus::kBadRun) && interval > 0 &&
-            RestartMarkerNear(table_, decoder.bitPos())) {
-          // The interval's data ended early: its marker's bytes were read
-          // as code bits.
+            PaddingThenRestartMarker(table_, mcuStart)) {
+          // The interval's data ended early, right after its last whole
+          // MCU: the marker's bytes were read as code bits.
           decoder.Sync();
           table_->decodeError = RK_ERR_RESTART;
           decoder.Reload();
@@ -172,16 +169,16 @@ int16_t BaselineDecoder::Run() {
     }
     table_->mcuCount = static_cast<int16_t>(count);
     if (failed) break;
-    if (CallProgress(progress_, y0, height - 1, blocks) == RK_STOPPED) {
+    if (CallProgress(progress_, y0, height - 1, blocks) == Status::kStopped) {
       decoder.Sync();
-      return RK_STOPPED;
+      return Status::kStopped;
     }
   }
   decoder.Sync();
   if (skipping) failed = true;  // the image ended inside a cut-short interval
 
-  const int16_t final = CallProgress(progress_, height - 1, height - 1, blocks);
-  return failed ? static_cast<int16_t>(RK_ERR_FORMAT) : final;
+  const Status final = CallProgress(progress_, height - 1, height - 1, blocks);
+  return failed ? Status::kFormat : final;
 }
 
 }  // namespace
@@ -191,14 +188,16 @@ extern "C" {
 
 RK_API int16_t RkDecompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* image,
                                        UserCallBackRec* progress) {
-  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
+  if (image == nullptr || !rk::TableArraysReady(table)) return RK_ERR_NULL;
   rk::BaselineDecoder decoder(table, image, progress);
-  return decoder.Run();
+  return rk::ToResult(decoder.Run());
 }
 
 RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const uint32_t* size,
                             uint8_t* pixels, int32_t rowStride, UserCallBackRec* progress) {
-  if (table == nullptr || data == nullptr || pixels == nullptr || size == nullptr) return RK_ERR_NULL;
+  if (data == nullptr || pixels == nullptr || size == nullptr || !rk::TableArraysReady(table)) {
+    return RK_ERR_NULL;
+  }
   ImageBlkAttrRec image;
   std::memset(&image, 0, sizeof image);
   image.pixels = pixels;

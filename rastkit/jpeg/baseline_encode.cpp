@@ -9,6 +9,7 @@
 #include "memory.h"
 #include "quantize.h"
 #include "restart_marker.h"
+#include "table_check.h"
 
 namespace rk {
 namespace {
@@ -129,10 +130,24 @@ int16_t RunScan(ModuleTableRec& table, ImageBlkAttrRec& image, const UserCallBac
 
 }  // namespace
 
+uint64_t MaxScanBytes(const ImageBlkAttrRec& image) {
+  McuGeometry geo;
+  ComputeMcuGeometry(image.format, geo);
+  const uint64_t columns = (uint64_t{image.width} + geo.mcuWidth - 1) / geo.mcuWidth;
+  const uint64_t rows = (uint64_t{image.height} + geo.mcuHeight - 1) / geo.mcuHeight;
+  const uint64_t mcus = columns * rows;
+  const uint64_t markers = image.restartInterval != 0 ? mcus / image.restartInterval : 0;
+  const uint64_t bits = mcus * static_cast<uint64_t>(geo.totalBlocks()) * kMaxBlockBits + 7 * (markers + 1);
+  return 2 * ((bits + 7) / 8) + 2 * markers;
+}
+
 int16_t CheckEncodable(const ImageBlkAttrRec& image) {
-  if (image.width == 0 || image.height == 0 || image.pixels == nullptr || image.data == nullptr) {
-    return RK_ERR_UNSUPPORTED;
-  }
+  if (image.pixels == nullptr || image.data == nullptr) return RK_ERR_UNSUPPORTED;
+  return CheckEncodableShape(image);
+}
+
+int16_t CheckEncodableShape(const ImageBlkAttrRec& image) {
+  if (image.width == 0 || image.height == 0) return RK_ERR_UNSUPPORTED;
   McuGeometry geo;
   ComputeMcuGeometry(image.format, geo);
   if (!IsCodableGeometry(geo)) return RK_ERR_UNSUPPORTED;
@@ -194,5 +209,6 @@ int16_t EncodeBaselineScan(ModuleTableRec* table, ImageBlkAttrRec* image, UserCa
 
 extern "C" RK_API int16_t RkCompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* image,
                                                 UserCallBackRec* callback) {
+  if (image == nullptr || !rk::TableArraysReady(table)) return RK_ERR_NULL;
   return rk::EncodeBaselineScan(table, image, callback);
 }

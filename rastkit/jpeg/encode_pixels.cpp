@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cam/color.h"
+
 namespace rk {
 namespace {
-
-// The RgbToYcc formulas in 8-bit fractions (77 + 150 + 29 = 256, so white
-// gives Y = 255; the chroma rows sum to 0, so grey gives Cb = Cr = 0).
-// The shifts are arithmetic (floor).
-inline int LumaOf(int r, int g, int b) { return (77 * r + 150 * g + 29 * b + 128) >> 8; }
-inline int CbOf(int r, int g, int b) { return (128 * b + 128 - 85 * g - 43 * r) >> 8; }
-inline int CrOf(int r, int g, int b) { return (128 * r + 128 - 107 * g - 21 * b) >> 8; }
 
 int16_t ReadPlanar(const PixelSource& src, int plane, int64_t index) {
   const int64_t planeBytes = 2 * static_cast<int64_t>(src.width) * src.height;
@@ -125,8 +120,12 @@ void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, c
       }
       const int64_t row = src.StoredRow(y);
       if (src.planar) {
+        // Grey input is one plane (as the decoder writes grey): Cb and Cr
+        // are neither there nor coded.
         const int64_t index = row * src.rowStride + x;
-        for (int c = 0; c < 3; ++c) area.plane[c][i] = ReadPlanar(src, c, index);
+        area.plane[0][i] = ReadPlanar(src, 0, index);
+        area.plane[1][i] = src.colour ? ReadPlanar(src, 1, index) : int16_t{0};
+        area.plane[2][i] = src.colour ? ReadPlanar(src, 2, index) : int16_t{0};
       } else {
         const uint8_t* p = src.pixels + row * src.rowStride + x * src.pixelStride;
         area.plane[0][i] = p[src.redOffset];

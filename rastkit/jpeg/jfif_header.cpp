@@ -6,6 +6,8 @@
 #include "geometry.h"
 #include "huffman_tables.h"
 #include "rastkit.h"
+#include "status.h"
+#include "table_check.h"
 
 namespace rk {
 namespace {
@@ -29,7 +31,8 @@ class JfifParser {
   JfifParser(ModuleTableRec* table, const uint8_t* data, uint32_t size, ImageBlkAttrRec* image)
       : table_(table), data_(data), size_(size), image_(image) {}
 
-  int32_t Run();
+  // kOk with the SOI's offset in *soi, or kFormat.
+  Status Run(int32_t* soi);
 
  private:
   uint16_t U16(int64_t at) const { return static_cast<uint16_t>(data_[at] << 8 | data_[at + 1]); }
@@ -209,7 +212,7 @@ bool JfifParser::Sos(int64_t at, uint32_t length) {
   return true;
 }
 
-int32_t JfifParser::Run() {
+Status JfifParser::Run(int32_t* soi) {
   const uint16_t entryFormat = image_->format;
   if ((entryFormat & 0xC000) == RK_FORMAT_DEFAULT_HUFFMAN) {
     if (table_ != nullptr) {
@@ -280,14 +283,15 @@ int32_t JfifParser::Run() {
     }
     // Every other segment (COM, SOF1, DAC, ...) is skipped by its length so
     // that bytes inside it are never taken for markers.
-    if (!ok) return RK_ERR_FORMAT;
+    if (!ok) return Status::kFormat;
     i += 2 + length;
   }
 
-  if (!eoi_ || !dataStart_ || !frameSeen_) return RK_ERR_FORMAT;
-  if (image_->width == 0 || image_->height == 0) return RK_ERR_FORMAT;
-  if (seen_ != (kSeenSoi | kSeenDht | kSeenDqt)) return RK_ERR_FORMAT;
-  return static_cast<int32_t>(soi_);
+  if (!eoi_ || !dataStart_ || !frameSeen_) return Status::kFormat;
+  if (image_->width == 0 || image_->height == 0) return Status::kFormat;
+  if (seen_ != (kSeenSoi | kSeenDht | kSeenDqt)) return Status::kFormat;
+  *soi = static_cast<int32_t>(soi_);
+  return Status::kOk;
 }
 
 }  // namespace
@@ -296,8 +300,12 @@ int32_t JfifParser::Run() {
 extern "C" RK_API int32_t RkDecodeJFIFHeader(ModuleTableRec* table, const uint8_t* data,
                                               const uint32_t* size, ImageBlkAttrRec* image) {
   if (data == nullptr || size == nullptr || image == nullptr) return RK_ERR_NULL;
+  // Only measuring needs no table; a table given must be whole, since the
+  // stream's tables are written into its arrays.
+  if (table != nullptr && !rk::TableArraysReady(table)) return RK_ERR_NULL;
   rk::JfifParser parser(table, data, *size, image);
-  const int32_t result = parser.Run();
+  int32_t soi = 0;
+  const rk::Status status = parser.Run(&soi);
   if (table != nullptr) rk::RebuildLookupBuffers(table);
-  return result;
+  return status == rk::Status::kOk ? soi : rk::ToResult(status);
 }

@@ -5,6 +5,7 @@
 #include "baseline_encode.h"
 #include "geometry.h"
 #include "std_tables.h"
+#include "table_check.h"
 
 namespace rk {
 namespace {
@@ -70,27 +71,82 @@ uint32_t WriteStandardHuffmanTables(bool colour, std::span<uint8_t> out) {
   return n;
 }
 
-int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback) {
-  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
-  if (const int16_t r = CheckEncodable(*image); r != RK_OK) return r;
+namespace {
+
+// What the writer puts around the scan, decided once from the table and
+// the record (see PlanStream).
+struct StreamPlan {
+  bool colour = true;
+  int tables = 2;  // DQT tables: 1 grey, 2 when tables 1 and 2 are equal, else 3
+  bool exif = false;
+  bool hasComment = false;
+  uint32_t commentLength = 0;
+  bool impliedTables = false;  // format bit 15 without 14: no DHT
+  bool restart = false;
+
+  // Bytes of every segment before the scan: SOI 2, APP1 (Exif) comment + 10
+  // or APP0 18 and COM comment + 4, DQT 4 + 65 per table, DHT 4 + 416 (208
+  // grey), SOF0 19 (13), DRI 6, SOS 14 (10). Colour with two tables and no
+  // comment: 2 + 18 + 134 + 420 + 19 + 14 = 607.
+  [[nodiscard]] uint64_t HeaderBytes() const {
+    uint64_t n = 2;
+    if (exif) {
+      n += hasComment ? commentLength + 10 : 0;
+    } else {
+      n += 18 + (hasComment ? commentLength + 4 : 0);
+    }
+    n += 4 + 65u * tables;
+    if (!impliedTables) n += 4 + (colour ? kStdHuffmanBytesColour : kStdHuffmanBytesGrey);
+    n += colour ? 19 : 13;
+    if (restart) n += 6;
+    n += colour ? 14 : 10;
+    return n;
+  }
+};
+
+// Checks what the writer and the encoder need of the picture's shape and
+// the table (whose arrays are there) and plans the segments. RK_OK, or RK_ERR_UNSUPPORTED for what
+// cannot be coded, a quantisation entry above 255 or a comment too long for
+// its segment; RK_ERR_NULL from CheckEncoderTables.
+int16_t PlanStream(const ModuleTableRec& table, const ImageBlkAttrRec& image, StreamPlan* plan) {
+  if (const int16_t r = CheckEncodableShape(image); r != RK_OK) return r;
   McuGeometry geo;
-  ComputeMcuGeometry(image->format, geo);
-  const bool colour = geo.components == 3;
-  if (const int16_t r = CheckEncoderTables(*table, geo.components); r != RK_OK) return r;
+  ComputeMcuGeometry(image.format, geo);
+  plan->colour = geo.components == 3;
+  if (const int16_t r = CheckEncoderTables(table, geo.components); r != RK_OK) return r;
 
   // DQT carries 8-bit entries: a wider one would be written as its low byte
   // while the data was quantised with the whole value.
-  const int tables = !colour ? 1 : EqualTables(table->quantTable[1], table->quantTable[2]) ? 2 : 3;
-  for (int t = 0; t < tables; ++t) {
+  plan->tables = !plan->colour ? 1 : EqualTables(table.quantTable[1], table.quantTable[2]) ? 2 : 3;
+  for (int t = 0; t < plan->tables; ++t) {
     for (int i = 0; i < 64; ++i) {
-      if (table->quantTable[t][i] > 255) return RK_ERR_UNSUPPORTED;
+      if (table.quantTable[t][i] > 255) return RK_ERR_UNSUPPORTED;
     }
   }
 
-  const bool exif = image->methodParam == RK_METHOD_PARAM_EXIF;
-  const bool hasComment = table->comment != nullptr && table->commentLength >= 1;
-  const uint32_t commentLength = hasComment ? table->commentLength : 0;
-  if (hasComment && commentLength > (exif ? kMaxApp1Comment : kMaxComComment)) return RK_ERR_UNSUPPORTED;
+  plan->exif = image.methodParam == RK_METHOD_PARAM_EXIF;
+  plan->hasComment = table.comment != nullptr && table.commentLength >= 1;
+  plan->commentLength = plan->hasComment ? table.commentLength : 0;
+  if (plan->hasComment && plan->commentLength > (plan->exif ? kMaxApp1Comment : kMaxComComment)) {
+    return RK_ERR_UNSUPPORTED;
+  }
+  plan->impliedTables = (image.format & 0xC000) == RK_FORMAT_DEFAULT_HUFFMAN;
+  plan->restart = image.restartInterval != 0;
+  return RK_OK;
+}
+
+}  // namespace
+
+int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback) {
+  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
+  if (const int16_t r = CheckEncodable(*image); r != RK_OK) return r;
+  StreamPlan plan;
+  if (const int16_t r = PlanStream(*table, *image, &plan); r != RK_OK) return r;
+  const bool colour = plan.colour;
+  const int tables = plan.tables;
+  const bool exif = plan.exif;
+  const bool hasComment = plan.hasComment;
+  const uint32_t commentLength = plan.commentLength;
 
   SegmentWriter out(image->data, image->dataLength);
   if (!out.Fits(2)) return RK_ERR_BUFFER;
@@ -128,8 +184,7 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
     for (int k = 0; k < 64; ++k) out.Byte(static_cast<uint8_t>(table->quantTable[t][table->zigzag[k]]));
   }
 
-  const bool impliedTables = (image->format & 0xC000) == RK_FORMAT_DEFAULT_HUFFMAN;
-  if (!impliedTables) {
+  if (!plan.impliedTables) {
     const uint32_t body = colour ? kStdHuffmanBytesColour : kStdHuffmanBytesGrey;
     if (!out.Fits(body + 4)) return RK_ERR_BUFFER;
     out.Marker(0xC4);
@@ -144,8 +199,9 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
   out.Byte(8);
   out.U16(image->height);
   out.U16(image->width);
-  out.Byte(static_cast<uint8_t>(geo.components));
-  for (int c = 0; c < geo.components; ++c) {
+  const int components = colour ? 3 : 1;
+  out.Byte(static_cast<uint8_t>(components));
+  for (int c = 0; c < components; ++c) {
     const int h = ((image->format >> (4 * c)) & 3) + 1;
     const int v = ((image->format >> (4 * c + 2)) & 3) + 1;
     out.Byte(static_cast<uint8_t>(c));
@@ -153,7 +209,7 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
     out.Byte(static_cast<uint8_t>(c == 0 ? 0 : c == 1 ? 1 : tables - 1));
   }
 
-  if (image->restartInterval != 0) {
+  if (plan.restart) {
     if (!out.Fits(6)) return RK_ERR_BUFFER;
     out.Marker(0xDD);
     out.U16(4);
@@ -192,12 +248,27 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
   return RK_OK;
 }
 
+uint64_t MaxJfifStreamBytes(const ModuleTableRec& table, const ImageBlkAttrRec& image, int16_t* result) {
+  StreamPlan plan;
+  *result = PlanStream(table, image, &plan);
+  if (*result != RK_OK) return 0;
+  return plan.HeaderBytes() + MaxScanBytes(image) + 2;  // + EOI
+}
+
 }  // namespace rk
 
 extern "C" RK_API int16_t RkExportImageByJFIF(ModuleTableRec* table, ImageBlkAttrRec* image,
                                               UserCallBackRec* callback) {
-  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
+  if (image == nullptr || !rk::TableArraysReady(table)) return RK_ERR_NULL;
   RkInitLHuffmanTable(table);
   RkInitCHuffmanTable(table);
   return rk::WriteJfifStream(table, image, callback);
+}
+
+extern "C" RK_API int32_t RkGetExportJFIFImageSize(ModuleTableRec* table, ImageBlkAttrRec* image) {
+  if (image == nullptr || !rk::TableArraysReady(table)) return RK_ERR_NULL;
+  int16_t result = RK_OK;
+  const uint64_t bytes = rk::MaxJfifStreamBytes(*table, *image, &result);
+  if (result != RK_OK) return result;
+  return bytes <= INT32_MAX ? static_cast<int32_t>(bytes) : RK_ERR_UNSUPPORTED;
 }

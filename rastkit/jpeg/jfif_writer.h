@@ -36,4 +36,14 @@ uint32_t WriteStandardHuffmanTables(bool colour, std::span<uint8_t> out);
 // non-zero result of the scan encoder (then no EOI).
 [[nodiscard]] int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback);
 
+// The most bytes WriteJfifStream can write for this image with the table's
+// current quantisation tables and comment: its header segments exactly,
+// MaxScanBytes for the data and 2 for EOI; so a buffer of this size always
+// holds the stream. 0 with *result set when the writer would refuse the
+// image (RK_ERR_NULL, RK_ERR_UNSUPPORTED as WriteJfifStream); else *result
+// is RK_OK. Worked example, 1 x 1 at 0x3001 with the default tables and no
+// comment: 607 header bytes, 1668 of data, EOI: 2277.
+[[nodiscard]] uint64_t MaxJfifStreamBytes(const ModuleTableRec& table, const ImageBlkAttrRec& image,
+                                          int16_t* result);
+
 }  // namespace rk

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cam/color.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -15,18 +17,6 @@ namespace {
 // lies further than this from `pixels` cannot be described to callers that
 // compute its size (e.g. 65535 x 65535 pixels of 3 bytes = 12.9 GB).
 constexpr int64_t kMaxPixelSpan = 0xFFFFFFFFll;
-
-inline int32_t Clamp255(int32_t v) { return std::min(std::max(v, 0), 255); }
-
-// T.81 colour conversion in 8-bit fractions: 359 = round(1.402 * 256),
-// 88 = round(0.34414 * 256), 182 = round(0.71414 * 256),
-// 454 = round(1.772 * 256). 256 * Y is a multiple of 256, so
-// (256Y + k + 128) >> 8 = Y + ((k + 128) >> 8) exactly (floor shifts).
-inline int32_t RedOf(int32_t y, int32_t cr) { return Clamp255((256 * y + 359 * cr + 128) >> 8); }
-inline int32_t GreenOf(int32_t y, int32_t cb, int32_t cr) {
-  return Clamp255((256 * y - 88 * cb - 182 * cr + 128) >> 8);
-}
-inline int32_t BlueOf(int32_t y, int32_t cb) { return Clamp255((256 * y + 454 * cb + 128) >> 8); }
 
 // The value a block sample takes in its plane.
 inline int16_t PlaneValue(int16_t v, int component, bool rgb) {
@@ -112,10 +102,10 @@ void ReconstructMcuReference(const McuSource& mcu, int16_t* planes, const PixelT
   if (!rgb && !target.planar) {
     for (int i = 0; i < mw * mh; ++i) {
       if (n == 3) {
-        const int32_t y = plane[0][i], cb = plane[1][i], cr = plane[2][i];
-        plane[0][i] = static_cast<int16_t>(RedOf(y, cr));
-        plane[1][i] = static_cast<int16_t>(GreenOf(y, cb, cr));
-        plane[2][i] = static_cast<int16_t>(BlueOf(y, cb));
+        const RgbValues rgb = YccToRgbValues(plane[0][i], plane[1][i], plane[2][i]);
+        plane[0][i] = static_cast<int16_t>(rgb.red);
+        plane[1][i] = static_cast<int16_t>(rgb.green);
+        plane[2][i] = static_cast<int16_t>(rgb.blue);
       } else {
         plane[0][i] = static_cast<int16_t>(Clamp255(plane[0][i]));
         plane[1][i] = plane[0][i];
@@ -194,40 +184,20 @@ void ConvertYcc(const int16_t* y, const int16_t* cb, const int16_t* cr, uint8_t*
                 int n) {
   int s = 0;
 #if defined(__SSE2__)
-  // Eight samples at a time. Each product pair is one pmaddwd: (Cr, 1) x
-  // (359, 128) gives 359 Cr + 128 in 32 bits, exactly as the scalar
-  // formula; packs then packus saturate a 32-bit value to 0..255, the clamp.
-  const __m128i one = _mm_set1_epi16(1);
-  const __m128i kr = _mm_set1_epi32(359 | 128 << 16);
-  const __m128i kg = _mm_set1_epi32((-88 & 0xFFFF) | -182 * 65536);
-  const __m128i kb = _mm_set1_epi32(454 | 128 << 16);
-  const __m128i round = _mm_set1_epi32(128);
   for (; s + 8 <= n; s += 8) {
-    const __m128i vy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + s));
-    const __m128i vcb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + s));
-    const __m128i vcr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + s));
-    const __m128i ylo = _mm_srai_epi32(_mm_unpacklo_epi16(vy, vy), 16);
-    const __m128i yhi = _mm_srai_epi32(_mm_unpackhi_epi16(vy, vy), 16);
-    auto channel = [&](__m128i lo, __m128i hi) {
-      return _mm_packus_epi16(_mm_packs_epi32(_mm_add_epi32(ylo, _mm_srai_epi32(lo, 8)),
-                                              _mm_add_epi32(yhi, _mm_srai_epi32(hi, 8))),
-                              _mm_setzero_si128());
-    };
-    const __m128i rv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcr, one), kr),
-                               _mm_madd_epi16(_mm_unpackhi_epi16(vcr, one), kr));
-    const __m128i gv = channel(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, vcr), kg), round),
-                               _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(vcb, vcr), kg), round));
-    const __m128i bv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, one), kb),
-                               _mm_madd_epi16(_mm_unpackhi_epi16(vcb, one), kb));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(r + s), rv);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(g + s), gv);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(b + s), bv);
+    const RgbBytes8 v = YccToRgb8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y + s)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + s)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + s)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(r + s), v.red);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(g + s), v.green);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(b + s), v.blue);
   }
 #endif
   for (; s < n; ++s) {
-    r[s] = static_cast<uint8_t>(RedOf(y[s], cr[s]));
-    g[s] = static_cast<uint8_t>(GreenOf(y[s], cb[s], cr[s]));
-    b[s] = static_cast<uint8_t>(BlueOf(y[s], cb[s]));
+    const RgbValues rgb = YccToRgbValues(y[s], cb[s], cr[s]);
+    r[s] = static_cast<uint8_t>(rgb.red);
+    g[s] = static_cast<uint8_t>(rgb.green);
+    b[s] = static_cast<uint8_t>(rgb.blue);
   }
 }
 
@@ -366,8 +336,8 @@ void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows
 // YCbCr into a 24-bit bitmap when every component is replicated at most
 // twice across (4:2:0, 4:2:2, 4:4:4 and the like): each group of eight
 // pixels is read straight from the blocks (eight samples of a block row, or
-// four doubled), converted and packed into (b, g, r, 0) words in registers,
-// with no intermediate rows. Same arithmetic as ConvertYcc.
+// four doubled), converted by YccToRgb8 and packed into (b, g, r, 0) words
+// in registers, with no intermediate rows.
 // Four (b, g, r, 0) words to their twelve b, g, r bytes at the bottom.
 inline __m128i Pack4Bgr(__m128i v) {
   const __m128i even = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
@@ -394,12 +364,7 @@ void ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int
   const int16_t* first[3] = {mcu.blocks, nullptr, nullptr};
   for (int c = 1; c < 3; ++c) first[c] = first[c - 1] + 64 * geo.blocksPerMcu(c - 1);
   const ComponentRows comp[3] = {{geo, first[0], 0}, {geo, first[1], 1}, {geo, first[2], 2}};
-  const __m128i one = _mm_set1_epi16(1);
   const __m128i level = _mm_set1_epi16(128);
-  const __m128i kr = _mm_set1_epi32(359 | 128 << 16);
-  const __m128i kg = _mm_set1_epi32((-88 & 0xFFFF) | -182 * 65536);
-  const __m128i kb = _mm_set1_epi32(454 | 128 << 16);
-  const __m128i round = _mm_set1_epi32(128);
   const __m128i zero = _mm_setzero_si128();
   const int groups = (cols + 7) / 8;
   alignas(16) uint32_t words[kMaxMcuWidth];
@@ -425,24 +390,9 @@ void ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int
     const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
     uint8_t* out = target.pixels + stored * target.rowStride + mcu.x0 * 3;
     for (int g = 0; g < groups; ++g) {
-      const __m128i vy = _mm_add_epi16(load(0, g), level);
-      const __m128i vcb = load(1, g);
-      const __m128i vcr = load(2, g);
-      const __m128i ylo = _mm_srai_epi32(_mm_unpacklo_epi16(vy, vy), 16);
-      const __m128i yhi = _mm_srai_epi32(_mm_unpackhi_epi16(vy, vy), 16);
-      auto channel = [&](__m128i lo, __m128i hi) {
-        return _mm_packus_epi16(_mm_packs_epi32(_mm_add_epi32(ylo, _mm_srai_epi32(lo, 8)),
-                                                _mm_add_epi32(yhi, _mm_srai_epi32(hi, 8))),
-                                zero);
-      };
-      const __m128i rv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcr, one), kr),
-                                 _mm_madd_epi16(_mm_unpackhi_epi16(vcr, one), kr));
-      const __m128i gv = channel(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, vcr), kg), round),
-                                 _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(vcb, vcr), kg), round));
-      const __m128i bv = channel(_mm_madd_epi16(_mm_unpacklo_epi16(vcb, one), kb),
-                                 _mm_madd_epi16(_mm_unpackhi_epi16(vcb, one), kb));
-      const __m128i bg = _mm_unpacklo_epi8(bv, gv);
-      const __m128i r0 = _mm_unpacklo_epi8(rv, zero);
+      const RgbBytes8 v = YccToRgb8(_mm_add_epi16(load(0, g), level), load(1, g), load(2, g));
+      const __m128i bg = _mm_unpacklo_epi8(v.blue, v.green);
+      const __m128i r0 = _mm_unpacklo_epi8(v.red, zero);
       const __m128i lo = _mm_unpacklo_epi16(bg, r0);
       const __m128i hi = _mm_unpackhi_epi16(bg, r0);
       if (8 * g + 8 <= cols) {

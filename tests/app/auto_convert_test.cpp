@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtGlobal>
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -41,14 +43,14 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"/d/trailing.", Target::Jpeg, "trailing.jpg"}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST(OutputPrefix, SourceFolderOrTextGluedAsItIs) {
+// The output path is a folder, typed with or without its last '/'.
+TEST(OutputPrefix, SourceFolderOrTheOutputFolder) {
   EXPECT_EQ(corvid::OutputPrefix("/d/cam/IMG.CAM", ""), "/d/cam/");
   EXPECT_EQ(corvid::OutputPrefix("IMG.CAM", ""), "");
   EXPECT_EQ(corvid::OutputPrefix("/d/cam/IMG.CAM", "/out/"), "/out/");
-  // Without a trailing separator the path is glued to the name.
-  EXPECT_EQ(corvid::OutputPrefix("/d/cam/IMG.CAM", "/out") +
-                corvid::OutputFileName("/d/cam/IMG.CAM", Target::Jpeg),
-            "/outIMG.jpg");
+  EXPECT_EQ(corvid::OutputPrefix("/d/cam/IMG.CAM", "/home/u/Pictures/out") +
+                corvid::OutputFileName("/d/cam/lines_text.CAM", Target::Jpeg),
+            "/home/u/Pictures/out/lines_text.jpg");
 }
 
 TEST(CollisionPrefix, ThreeDigits) {
@@ -119,6 +121,8 @@ TEST_F(Creation, MissingFolderOrAFileInTheWayCannotBeOpened) {
                                reinterpret_cast<const uint8_t*>(bytes.constData()), 1);
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(missing.failure, Message::CantOpenFile);
+  EXPECT_EQ(missing.path, prefix() + "no/such/IMG.jpg");
+  EXPECT_EQ(missing.reason, qt_error_string(ENOENT));
   apptest::WriteBytes(prefix() + "plain", "x");
   auto through = CreateNewFile(prefix() + "plain/", "IMG.jpg",
                                reinterpret_cast<const uint8_t*>(bytes.constData()), 1);

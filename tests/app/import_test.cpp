@@ -83,11 +83,12 @@ INSTANTIATE_TEST_SUITE_P(
                                          22) + QByteArray(200, '\0')}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Import, UnreadableFiles) {
+// A file that cannot be opened is not a file of an unknown format.
+TEST_F(Import, MissingFileOrFolderCannotBeOpened) {
   AdoptMarker();
   EXPECT_FALSE(image_.ImportFile(dir_.path() + "/does-not-exist.cam"));
   EXPECT_FALSE(image_.ImportFile(dir_.path()));  // a folder
-  EXPECT_EQ(ui_.messages, (std::vector<Message>{Message::FormatError, Message::FormatError}));
+  EXPECT_EQ(ui_.messages, (std::vector<Message>{Message::CantOpenFile, Message::CantOpenFile}));
   ExpectMarkerKept();
 }
 

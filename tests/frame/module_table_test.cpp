@@ -3,8 +3,11 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "rastkit.h"
@@ -12,6 +15,7 @@
 
 namespace {
 
+using rktest::Bitmap24;
 using rktest::ModuleTable;
 
 // Natural-order T.81 Table K.1, written out here independently of the library.
@@ -257,20 +261,156 @@ TEST(ModuleTable, NullTableIsIgnoredEverywhere) {
   const double s = 1.0;
   uint16_t q[64] = {};
   HuffCodeRec h[256] = {};
-  uint8_t buf[16] = {};
+  std::vector<uint8_t> buf(RkGetModuleTableWorkSpaceSize(), 0xAB);
+  const std::vector<uint8_t> before = buf;
   RkInitModuleTable(nullptr);
   RkFreeModuleTable(nullptr);
-  RkInitCustomModuleTable(nullptr, buf);
-  RkSetCustomModuleTableWorkshop(nullptr, buf);
+  RkInitCustomModuleTable(nullptr, buf.data());  // would lay out and clear the buffer
+  RkSetCustomModuleTableWorkshop(nullptr, buf.data());
   RkInitLHuffmanTable(nullptr);
   RkInitCHuffmanTable(nullptr);
   RkSetQuantizeTable(nullptr, q, 0);
   RkSetQuantizeScaleFactor(nullptr, &s, &s);
   RkSetHuffmanTable(nullptr, h, 0);
-  RkSetHuffmanLUTBuffer(nullptr, buf);
-  RkSetGlobalComment(nullptr, buf, 1);
+  RkSetHuffmanLUTBuffer(nullptr, buf.data());
+  RkSetGlobalComment(nullptr, buf.data(), 1);
   RkInitImageAttribute(nullptr);
-  SUCCEED();  // reaching here without a fault (sanitizers on) is the check
+  EXPECT_EQ(buf, before);
+  uint32_t length = 77;
+  EXPECT_EQ(RkGetGlobalComment(nullptr, &length), nullptr);
+  EXPECT_EQ(length, 77u);
+  EXPECT_EQ(RkGetCustomModuleTableWorkshop(nullptr), nullptr);
+}
+
+// Every byte a table holds: the record and each array that is there.
+std::vector<uint8_t> TableBytes(const ModuleTableRec* t) {
+  const auto* rec = reinterpret_cast<const uint8_t*>(t);
+  std::vector<uint8_t> bytes(rec, rec + sizeof *t);
+  auto add = [&](const void* p, size_t n) {
+    if (p != nullptr) bytes.insert(bytes.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+  };
+  for (const uint16_t* q : t->quantTable) add(q, 128);
+  for (int i = 0; i < 2; ++i) add(t->dcCodeTable[i], 64), add(t->acCodeTable[i], 1024);
+  add(t->zigzag, 128);
+  add(t->bitScratch, 64);
+  add(t->coefScratch, 256);
+  return bytes;
+}
+
+// RkInitModuleTable leaves a pointer null when an allocation fails. Every
+// export that uses the table then answers -2 and writes nothing: not the
+// table, not the record, not the pixels or the output buffer. Each call
+// gets inputs it accepts with a whole table.
+TEST(ModuleTable, MissingArraysAreRefusedEverywhere) {
+  ModuleTable whole;
+  Bitmap24 picture(rktest::MakePhotoLike(16, 8));
+  std::vector<uint8_t> jpeg(4096);
+  ImageBlkAttrRec encode{};
+  picture.Describe(encode);
+  encode.format = 0x3001;
+  encode.data = jpeg.data();
+  encode.dataLength = static_cast<uint32_t>(jpeg.size());
+  ASSERT_EQ(RkExportImageByJFIF(whole.get(), &encode, nullptr), RK_OK);
+  jpeg.resize(encode.dataLength);
+  const uint32_t jpegSize = encode.dataLength;
+  encode.data = nullptr;  // each encoding call points it at its own output
+  encode.dataLength = 4096;
+  ImageBlkAttrRec jpegHeader{};
+  ASSERT_EQ(RkDecodeJFIFHeader(whole.get(), jpeg.data(), &jpegSize, &jpegHeader), 0);
+  const std::vector<uint8_t> cam = rktest::ReadFile(RK_SOURCE_DIR "/samples/photo_scene.cam");
+  const uint32_t camSize = static_cast<uint32_t>(cam.size());
+  ImageBlkAttrRec camHeader{};
+  ASSERT_EQ(RkDecodeCAMHeader(whole.get(), cam.data(), nullptr, &camHeader), 0);
+  camHeader.width = 480;
+  camHeader.height = 240;
+
+  // Decoders write through pixels (bottom-up BGR), encoders through data.
+  auto bgr = [](ImageBlkAttrRec r, int width) {
+    r.rowStride = 3 * width;
+    r.pixelStride = 3;
+    r.redOffset = 2;
+    r.greenOffset = 1;
+    r.blueOffset = 0;
+    r.bottomUp = 1;
+    return r;
+  };
+  enum class Out { kPixels, kData };
+  using Run = std::function<int32_t(ModuleTableRec*, ImageBlkAttrRec*, uint8_t*)>;
+  struct Call {
+    const char* name;
+    ImageBlkAttrRec start;
+    Out out;
+    size_t outBytes;
+    Run run;  // the result, or 1 for the setters, which return nothing
+  };
+  const Call calls[] = {
+      {"RkDecodeJFIFHeader", ImageBlkAttrRec{}, Out::kPixels, 0,
+       [&](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) { return RkDecodeJFIFHeader(t, jpeg.data(), &jpegSize, r); }},
+      {"RkDecompressImageByJPEG", bgr(jpegHeader, 16), Out::kPixels, 16 * 8 * 3,
+       [](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) { return int32_t{RkDecompressImageByJPEG(t, r, nullptr)}; }},
+      {"RkDecodeJFIF", ImageBlkAttrRec{}, Out::kPixels, 16 * 8 * 4,
+       [&](ModuleTableRec* t, ImageBlkAttrRec*, uint8_t* out) {
+         return int32_t{RkDecodeJFIF(t, jpeg.data(), &jpegSize, out, 64, nullptr)};
+       }},
+      {"RkDecodeCAMHeader", ImageBlkAttrRec{}, Out::kPixels, 0,
+       [&](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) { return int32_t{RkDecodeCAMHeader(t, cam.data(), nullptr, r)}; }},
+      {"RkDecodeCAMHeaderEx", ImageBlkAttrRec{}, Out::kPixels, 0,
+       [&](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) {
+         return int32_t{RkDecodeCAMHeaderEx(t, cam.data(), camSize, nullptr, r)};
+       }},
+      {"RkDecompressImageByCAM", bgr(camHeader, 480), Out::kPixels, 480 * 240 * 3,
+       [](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) { return int32_t{RkDecompressImageByCAM(t, r, nullptr)}; }},
+      {"RkCompressImageByJPEG", encode, Out::kData, 4096,
+       [](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) { return int32_t{RkCompressImageByJPEG(t, r, nullptr)}; }},
+      {"RkExportImageByJFIF", encode, Out::kData, 4096,
+       [](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) { return int32_t{RkExportImageByJFIF(t, r, nullptr)}; }},
+      {"RkGetExportJFIFImageSize", encode, Out::kData, 0,
+       [](ModuleTableRec* t, ImageBlkAttrRec* r, uint8_t*) { return RkGetExportJFIFImageSize(t, r); }},
+      {"table setters", ImageBlkAttrRec{}, Out::kData, 0,
+       [](ModuleTableRec* t, ImageBlkAttrRec*, uint8_t*) {
+         const double scale = 2.0;
+         const uint16_t q[64] = {};
+         const HuffCodeRec codes[256] = {};
+         RkInitLHuffmanTable(t);
+         RkInitCHuffmanTable(t);
+         RkSetQuantizeTable(t, q, 1);
+         RkSetQuantizeScaleFactor(t, &scale, &scale);
+         RkSetHuffmanTable(t, codes, 3);
+         return int32_t{1};
+       }},
+  };
+
+  for (int missing = 0; missing < 10; ++missing) {
+    ModuleTable broken;
+    void** arrays[10] = {reinterpret_cast<void**>(&broken->quantTable[0]),
+                         reinterpret_cast<void**>(&broken->quantTable[1]),
+                         reinterpret_cast<void**>(&broken->quantTable[2]),
+                         reinterpret_cast<void**>(&broken->dcCodeTable[0]),
+                         reinterpret_cast<void**>(&broken->dcCodeTable[1]),
+                         reinterpret_cast<void**>(&broken->acCodeTable[0]),
+                         reinterpret_cast<void**>(&broken->acCodeTable[1]),
+                         reinterpret_cast<void**>(&broken->zigzag),
+                         reinterpret_cast<void**>(&broken->bitScratch),
+                         reinterpret_cast<void**>(&broken->coefScratch)};
+    std::free(*arrays[missing]);
+    *arrays[missing] = nullptr;
+    for (const Call& call : calls) {
+      std::vector<uint8_t> out(call.outBytes + 1, 0xAB);
+      ImageBlkAttrRec r = call.start;
+      if (call.out == Out::kPixels && call.outBytes != 0) r.pixels = out.data();
+      if (call.out == Out::kData && call.outBytes != 0) r.data = out.data();
+      const ImageBlkAttrRec before = r;
+      const std::vector<uint8_t> table = TableBytes(broken.get());
+      const int32_t result = call.run(broken.get(), &r, out.data());
+      const std::string where = std::string(call.name) + ", array " + std::to_string(missing);
+      if (result != 1) {
+        EXPECT_EQ(result, RK_ERR_NULL) << where;
+      }
+      EXPECT_EQ(0, std::memcmp(&r, &before, sizeof r)) << where;
+      EXPECT_EQ(out, std::vector<uint8_t>(out.size(), 0xAB)) << where;
+      EXPECT_EQ(TableBytes(broken.get()), table) << where;
+    }
+  }
 }
 
 TEST(ImageAttribute, InitSetsTopDown32BitLayout) {

@@ -68,6 +68,26 @@ TEST(RestartRecovery, IntervalCutShortLeavesItsMcusAndDecodesTheRest) {
   }
 }
 
+// A code that fails on a restart marker's bytes is that marker arriving
+// early only when the bits since the last whole MCU are the encoder's
+// padding; damaged bits in front of a marker are corrupt data.
+TEST(RestartRecovery, CorruptBitsBeforeAMarkerAreCorruptData) {
+  const Bytes intact = RestartStream();
+  const auto markers = RestartMarkers(intact);
+  ASSERT_EQ(markers.size(), 3u);
+  for (size_t m : {markers[0], markers[1]}) {
+    // The interval's last data byte becomes FF (stuffed: FF 00), so its
+    // last MCU runs into 1-bits, which no code of the tables is, right in
+    // front of the marker.
+    Bytes s(intact.begin(), intact.begin() + static_cast<std::ptrdiff_t>(m - 1));
+    s.insert(s.end(), {0xFF, 0x00});
+    s.insert(s.end(), intact.begin() + static_cast<std::ptrdiff_t>(m), intact.end());
+    for (bool lut : {false, true}) {
+      EXPECT_EQ(jpegtest::DecodeToBitmap(s, lut).result, RK_ERR_FORMAT) << m << " " << lut;
+    }
+  }
+}
+
 TEST(RestartRecovery, RestartMarkerBeforeEoiIsNoError) {
   // 4 intervals of 2 MCUs: the encoder wrote no marker after the last one;
   // add one, as some encoders do.

@@ -150,6 +150,44 @@ TEST(ScanEncoder, PlanarInputIsClampedToTheColourRange) {
   EXPECT_EQ(outs[0], outs[1]);
 }
 
+// Grey planar input is the one Y plane the decoder writes for grey: a
+// buffer of exactly width x height samples (ASan catches a read past it)
+// codes like the interleaved grey picture of the same values, since
+// R = G = B = v gives Y = (256 v + 128) >> 8 = v.
+TEST(ScanEncoder, GreyPlanarInputReadsOnePlane) {
+  const int w = 21, h = 13;
+  std::vector<int16_t> plane(static_cast<size_t>(w) * h);
+  Rgb grey;
+  grey.width = w;
+  grey.height = h;
+  for (size_t i = 0; i < plane.size(); ++i) {
+    plane[i] = static_cast<int16_t>((i * 37) % 256);
+    grey.px.insert(grey.px.end(), 3, static_cast<uint8_t>(plane[i]));
+  }
+  Bitmap24 bmp(grey);
+  std::vector<uint8_t> outs[2];
+  for (int k = 0; k < 2; ++k) {
+    ModuleTable table;
+    ImageBlkAttrRec r{};
+    if (k == 0) {
+      r.width = w;
+      r.height = h;
+      r.pixelFormat = RK_PIXEL_PLANAR_YCC16;
+      r.pixels = reinterpret_cast<uint8_t*>(plane.data());
+      r.rowStride = w;
+    } else {
+      bmp.Describe(r);
+    }
+    r.format = 0x1000;
+    outs[k].assign(20000, 0);
+    r.data = outs[k].data();
+    r.dataLength = 20000;
+    ASSERT_EQ(RkCompressImageByJPEG(table.get(), &r, nullptr), RK_OK) << k;
+    outs[k].resize(r.dataLength);
+  }
+  EXPECT_EQ(outs[0], outs[1]);
+}
+
 // ---------------------------------------------------------------------------
 // Refusals: RK_ERR_UNSUPPORTED before anything is written.
 

@@ -340,6 +340,51 @@ TEST(JfifCapacity, EveryShortCapacityFailsWithoutWritingPastIt) {
   }
 }
 
+// RkGetExportJFIFImageSize: a buffer of exactly that size holds the
+// stream of the noisiest picture at quantisation entries of 1, whatever
+// the size (1 x 1 is mostly padding MCU), sampling, restarts and comment.
+TEST(JfifCapacity, ExportSizeAlwaysHoldsTheStream) {
+  struct Config {
+    int width, height;
+    uint16_t format;
+    uint32_t restart;
+    uint32_t methodParam;
+    const char* comment;
+  };
+  for (const Config c : {Config{1, 1, 0x3001, 0, 0, ""}, Config{17, 9, 0x3005, 1, 0, "note"},
+                         Config{33, 9, 0x1000, 0, 0, ""}, Config{40, 24, 0x3000, 3, RK_METHOD_PARAM_EXIF, "exif"}}) {
+    Bitmap24 bmp(rktest::MakeNoise(c.width, c.height, 5));
+    ModuleTable table;
+    const double tiny = 1.0 / 128;  // every entry 1
+    RkSetQuantizeScaleFactor(table.get(), &tiny, &tiny);
+    const std::string comment = c.comment;
+    RkSetGlobalComment(table.get(), reinterpret_cast<const uint8_t*>(comment.data()),
+                       static_cast<uint32_t>(comment.size()));
+    ImageBlkAttrRec r{};
+    bmp.Describe(r);
+    r.format = c.format;
+    r.restartInterval = c.restart;
+    r.methodParam = c.methodParam;
+    const int32_t bound = RkGetExportJFIFImageSize(table.get(), &r);
+    ASSERT_GT(bound, 0) << c.width << "x" << c.height;
+    std::vector<uint8_t> out(static_cast<size_t>(bound));
+    r.data = out.data();
+    r.dataLength = static_cast<uint32_t>(bound);
+    EXPECT_EQ(RkExportImageByJFIF(table.get(), &r, nullptr), RK_OK) << c.width << "x" << c.height;
+    EXPECT_LE(r.dataLength, static_cast<uint32_t>(bound));
+  }
+  // 607 header bytes (two quantisation tables, no comment), 4 blocks of at
+  // most 1665 bits, every byte stuffed, EOI.
+  Bitmap24 one(rktest::MakeNoise(1, 1, 5));
+  ModuleTable table;
+  ImageBlkAttrRec r{};
+  one.Describe(r);
+  r.format = 0x3001;
+  EXPECT_EQ(RkGetExportJFIFImageSize(table.get(), &r), 2277);
+  r.format = 0x2000;  // a component count the writer refuses
+  EXPECT_EQ(RkGetExportJFIFImageSize(table.get(), &r), RK_ERR_UNSUPPORTED);
+}
+
 struct CommentLimitCase {
   const char* name;
   uint32_t methodParam;

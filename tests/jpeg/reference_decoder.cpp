@@ -55,6 +55,19 @@ bool Resync(ModuleTableRec* t) {
   return false;
 }
 
+// Bit by bit from `bit`: only 1-bits up to the next byte boundary (a
+// stuffed 00 after a completed FF stepped over), then FF D0..D7.
+bool PaddingThenMarker(const ModuleTableRec* t, uint32_t bit) {
+  const uint8_t* d = t->streamData;
+  const uint32_t n = t->streamLength;
+  for (; bit % 8 != 0; ++bit) {
+    if (bit / 8 >= n || ((d[bit / 8] >> (7 - bit % 8)) & 1) == 0) return false;
+  }
+  uint32_t at = bit / 8;
+  if (at >= 1 && at < n && d[at - 1] == 0xFF && d[at] == 0x00) ++at;
+  return at + 1 < n && d[at] == 0xFF && d[at + 1] >= 0xD0 && d[at + 1] <= 0xD7;
+}
+
 }  // namespace
 
 void InverseTransform(const int16_t* k, int16_t* block) {
@@ -102,6 +115,7 @@ int16_t Decode(ModuleTableRec* t, ImageBlkAttrRec* image) {
         continue;
       }
       rk::DecodeStatus status = rk::DecodeStatus::kStreamError;
+      const uint32_t mcuStart = t->bitPos;
       if (t->decodeError == 0) {
         status = rk::DecodeStatus::kOk;
         int16_t* b = blocks.data();
@@ -114,16 +128,11 @@ int16_t Decode(ModuleTableRec* t, ImageBlkAttrRec* image) {
           }
         }
       }
-      if ((status == rk::DecodeStatus::kNoCode || status == rk::DecodeStatus::kBadRun) && interval > 0) {
-        // A code cut off by a restart marker: the interval ended early.
-        const uint32_t at = t->bitPos / 8;
-        for (uint32_t j = at > 0 ? at - 1 : 0; j <= at + 3 && j + 1 < t->streamLength; ++j) {
-          if (t->streamData[j] == 0xFF && t->streamData[j + 1] >= 0xD0 && t->streamData[j + 1] <= 0xD7) {
-            t->decodeError = RK_ERR_RESTART;
-            status = rk::DecodeStatus::kStreamError;
-            break;
-          }
-        }
+      if ((status == rk::DecodeStatus::kNoCode || status == rk::DecodeStatus::kBadRun) && interval > 0 &&
+          PaddingThenMarker(t, mcuStart)) {
+        // The interval ended early, right after its last whole MCU.
+        t->decodeError = RK_ERR_RESTART;
+        status = rk::DecodeStatus::kStreamError;
       }
       if (status != rk::DecodeStatus::kOk) {
         if (status == rk::DecodeStatus::kStreamError && t->decodeError == RK_ERR_RESTART && interval > 0) {

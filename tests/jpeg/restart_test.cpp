@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "jpeg/restart.h"
+#include "jpeg/restart_resync.h"
 #include "test_images.h"
 
 namespace {
@@ -61,6 +61,46 @@ INSTANTIATE_TEST_SUITE_P(
         ResyncCase{"noMarker", {0x12, 0x34, 0x56}, 0, false, 0},
         ResyncCase{"markerCutByTheLength", {0x12, 0x34, 0xFF}, 8, false, 0},
         ResyncCase{"positionPastTheEnd", {0x12, 0xFF, 0xD0}, 64, false, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+struct PaddingCase {
+  const char* name;
+  std::vector<uint8_t> data;
+  uint32_t bitPos;
+  bool early;  // padding, then a restart marker
+};
+
+class PaddingBeforeMarker : public ::testing::TestWithParam<PaddingCase> {};
+
+TEST_P(PaddingBeforeMarker, OnlyTheEncodersPaddingCounts) {
+  const PaddingCase& c = GetParam();
+  rktest::ModuleTable table;
+  std::unique_ptr<uint8_t[]> data(new uint8_t[c.data.size()]);
+  std::copy(c.data.begin(), c.data.end(), data.get());
+  table->streamData = data.get();
+  table->streamLength = static_cast<uint32_t>(c.data.size());
+  EXPECT_EQ(rk::PaddingThenRestartMarker(table.get(), c.bitPos), c.early);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PaddingBeforeMarker,
+    ::testing::Values(
+        // 5F = 0101 1111: from bit 3 on only 1s.
+        PaddingCase{"fiveOnes", {0x12, 0x5F, 0xFF, 0xD1}, 11, true},
+        PaddingCase{"zeroInThePadding", {0x12, 0x5F, 0xFF, 0xD1}, 9, false},
+        PaddingCase{"onByteBoundary", {0x12, 0xFF, 0xD7}, 8, true},
+        // Padding that completes an FF is stuffed like any data byte.
+        PaddingCase{"paddingMakesFF", {0xFF, 0x00, 0xFF, 0xD2}, 4, true},
+        // A decoder may rest on the 00 of FF 00 after a block.
+        PaddingCase{"restingOnStuffing", {0xFF, 0x00, 0xFF, 0xD0}, 8, true},
+        PaddingCase{"wholeByteOfOnes", {0x12, 0xFF, 0x00, 0xFF, 0xD0}, 8, false},
+        PaddingCase{"endOfImage", {0x1F, 0xFF, 0xD9}, 3, false},
+        PaddingCase{"markerCutByTheLength", {0x1F, 0xFF}, 3, false},
+        PaddingCase{"pastTheEnd", {0x1F}, 40, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

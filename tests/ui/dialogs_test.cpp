@@ -152,6 +152,28 @@ class DialogsTest : public QObject {
     QCOMPARE(settings.outputPath, QString("any text, not checked"));
   }
 
+  // The output path is a folder: "Browse..." chooses one, starting at the
+  // text there, and OK stores it.
+  void autoConversionFolderComesFromTheChooser() {
+    Settings settings;
+    settings.outputPath = QStringLiteral("/typed/out");
+    QString startedAt;
+    CAutoConvDlg dialog(settings, nullptr, [&](QWidget*, const QString& current) {
+      startedAt = current;
+      return QStringLiteral("/chosen/folder");
+    });
+    QPushButton* browse = nullptr;
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+      if (button->text() == QLatin1String("Browse...")) browse = button;
+    }
+    QVERIFY(browse != nullptr);
+    browse->click();
+    QCOMPARE(startedAt, QString("/typed/out"));
+    QCOMPARE(dialog.findChild<QLineEdit*>()->text(), QString("/chosen/folder"));
+    dialog.Apply(settings);
+    QCOMPARE(settings.outputPath, QString("/chosen/folder"));
+  }
+
   void infoDialogListsTheLinesInOrder() {
     const QStringList lines = {"Manufacture:QUILLBANK", "Model:Pictor", "Flash:No"};
     CInfoDlg dialog(lines, {});

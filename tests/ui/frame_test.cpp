@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -357,6 +358,63 @@ class FrameTest : public QObject {
     QVERIFY(bmp.open(QIODevice::ReadOnly));
     QCOMPARE(bmp.read(2), QByteArray("BM"));
     QCOMPARE(bmp.size(), qint64(54 + 480 * 3 * 360));
+  }
+
+  // A save that fails touches no file: saving over the opened JPEG in a
+  // style the library cannot write yet leaves it byte for byte.
+  void failedSaveLeavesTheFileAsItWas() {
+    QTemporaryDir dir;
+    const QString jpeg = WriteJpeg(dir.filePath("photo.jpg"), 40, 24);
+    QVERIFY(!jpeg.isEmpty());
+    QFile original(jpeg);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+    Window w;
+    QVERIFY(w.frame.OpenFile(jpeg));
+    w.doc.Image().settings().alwaysCompress = 1;
+    w.doc.Image().settings().fileStyle = FileStyle::Exif;
+    CMainFrame::FileDialogs dialogs;
+    dialogs.savePath = [&](QWidget*, const QString&) { return jpeg; };
+    w.frame.setFileDialogs(dialogs);
+    w.action("fileSave")->trigger();
+    QCOMPARE(w.ui.messages, QList<Message>({Message::ExportError}));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(original.readAll(), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"photo.jpg"}));
+  }
+
+  // The Save dialog itself: the type chosen gives a name typed without an
+  // extension its extension.
+  void saveDialogTypeDecidesTheExtension() {
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(SamplePath("photo_scene.cam"), dir.filePath("shot.cam")));
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);
+    Window w;
+    QVERIFY(w.frame.OpenFile(dir.filePath("shot.cam")));
+    CMainFrame::FileDialogs dialogs;
+    dialogs.savePath = CMainFrame::PlatformDialogs().savePath;
+    w.frame.setFileDialogs(dialogs);
+    bool driven = false;
+    OnNextModal([&](QDialog* dialog) {
+      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      QVERIFY(types != nullptr && name != nullptr);
+      QCOMPARE(types->currentText(), QString("JPEG Files (*.jpg)"));
+      QTest::keyClick(types, Qt::Key_Down);  // as the user picks the next type
+      QCOMPARE(types->currentText(), QString("BitMap Files (*.bmp)"));
+      name->setText(QStringLiteral("photo_scene"));
+      dialog->accept();
+      driven = true;
+    });
+    w.action("fileSave")->trigger();
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
+    QVERIFY(driven);
+    QVERIFY(w.ui.messages.isEmpty());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"photo_scene.bmp", "shot.cam"}));
+    QFile bmp(dir.filePath("photo_scene.bmp"));
+    QVERIFY(bmp.open(QIODevice::ReadOnly));
+    QCOMPARE(bmp.read(2), QByteArray("BM"));
   }
 
   void showInfoFollowsTheExifInformation() {

@@ -1,4 +1,4 @@
-#include "restart.h"
+#include "restart_resync.h"
 
 namespace rk {
 
@@ -24,14 +24,20 @@ bool ResyncAtRestart(ModuleTableRec* table) {
   return false;
 }
 
-bool RestartMarkerNear(const ModuleTableRec* table, uint32_t bitPos) {
+bool PaddingThenRestartMarker(const ModuleTableRec* table, uint32_t bitPos) {
   const uint8_t* data = table->streamData;
-  const uint64_t length = table->streamLength;
-  const uint64_t at = bitPos / 8;
-  for (uint64_t j = at > 0 ? at - 1 : 0; j <= at + 3 && j + 1 < length; ++j) {
-    if (data[j] == 0xFF && data[j + 1] >= 0xD0 && data[j + 1] <= 0xD7) return true;
+  const uint64_t length = data != nullptr ? table->streamLength : 0;
+  uint64_t at = bitPos / 8;
+  const unsigned used = bitPos % 8;
+  auto stuffingAt = [&](uint64_t i) { return i >= 1 && i < length && data[i] == 0x00 && data[i - 1] == 0xFF; };
+  if (used != 0) {
+    if (at >= length) return false;
+    const unsigned padding = (1u << (8 - used)) - 1;  // the byte's last 8 - used bits
+    if ((data[at] & padding) != padding) return false;
+    ++at;
   }
-  return false;
+  if (stuffingAt(at)) ++at;
+  return at + 1 < length && data[at] == 0xFF && data[at + 1] >= 0xD0 && data[at + 1] <= 0xD7;
 }
 
 }  // namespace rk

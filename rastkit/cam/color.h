@@ -1,0 +1,116 @@
+// Colour conversion between YCbCr and RGB: the one definition of the
+// weights, the clamp and the per-sample arithmetic that every codec uses
+// (the CAM decoder, the JPEG decoders' MCU reconstruction, the encoders'
+// pixel gathering, and the YccToRgb / RgbToYcc kernels of kernels.h).
+//
+// Weights are the T.81/JFIF matrix in 8-bit fractions, rounded:
+//   359 = round(1.402 * 256), 88 = round(0.344136 * 256),
+//   182 = round(0.714136 * 256), 454 = round(1.772 * 256);
+//   77 / 150 / 29 = round(0.299 / 0.587 / 0.114 * 256), summing to 256 so
+//   that white (255, 255, 255) gives Y = 255; the chrominance rows sum to 0
+//   (-43 - 85 + 128, 128 - 107 - 21), so grey gives Cb = Cr = 0.
+//
+// YCbCr to RGB splits into a chrominance term per channel and one addition:
+// 256 Y is a multiple of 256, so with floor shifts
+//   (256 Y + t + 128) >> 8 == Y + ((t + 128) >> 8)   for every integer t.
+// Worked example, (Y, Cb, Cr) = (255, 0, 127): the red term is
+// (359 * 127 + 128) >> 8 = 178, so R = clamp(255 + 178) = 255; the green
+// term is (-182 * 127 + 128) >> 8 = -90, G = 165; B = 255 + 0 = 255.
+// Decoders that share one chrominance sample between several luminance
+// samples compute the terms once and add them per pixel; the SIMD copy
+// below does the same products with the same constants.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace rk {
+
+inline constexpr int32_t kCrToRed = 359;
+inline constexpr int32_t kCbToGreen = 88;
+inline constexpr int32_t kCrToGreen = 182;
+inline constexpr int32_t kCbToBlue = 454;
+
+inline constexpr int32_t kRedToY = 77, kGreenToY = 150, kBlueToY = 29;
+inline constexpr int32_t kRedToCb = 43, kGreenToCb = 85, kBlueToCb = 128;
+inline constexpr int32_t kRedToCr = 128, kGreenToCr = 107, kBlueToCr = 21;
+static_assert(kRedToY + kGreenToY + kBlueToY == 256);
+static_assert(kBlueToCb == kRedToCb + kGreenToCb && kRedToCr == kGreenToCr + kBlueToCr);
+// Any 16-bit inputs keep every product and sum inside 32 bits:
+// 454 * 32768 + 256 * 32768 + 128 < 2^31.
+static_assert((kCbToBlue + 256) * 32768ll + 128 < (1ll << 31));
+
+// min/max, which compilers turn into vector min/max in the row loops.
+[[nodiscard]] constexpr int32_t Clamp255(int32_t v) { return std::min(std::max(v, int32_t{0}), int32_t{255}); }
+
+// The chrominance part of R, G and B for Cb, Cr centred on 0.
+struct ChromaTerms {
+  int32_t red, green, blue;
+};
+[[nodiscard]] constexpr ChromaTerms ChromaTermsOf(int32_t cb, int32_t cr) {
+  return {(kCrToRed * cr + 128) >> 8, (-kCbToGreen * cb - kCrToGreen * cr + 128) >> 8,
+          (kCbToBlue * cb + 128) >> 8};
+}
+
+struct RgbValues {
+  int32_t red, green, blue;
+};
+// Y in 0..255 (after the level shift), Cb and Cr centred on 0; each channel
+// clamped to 0..255.
+[[nodiscard]] constexpr RgbValues YccToRgbValues(int32_t y, int32_t cb, int32_t cr) {
+  const ChromaTerms t = ChromaTermsOf(cb, cr);
+  return {Clamp255(y + t.red), Clamp255(y + t.green), Clamp255(y + t.blue)};
+}
+
+// RGB to Y, Cb, Cr (Cb, Cr centred on 0), unclamped.
+[[nodiscard]] constexpr int32_t LumaOf(int32_t r, int32_t g, int32_t b) {
+  return (kRedToY * r + kGreenToY * g + kBlueToY * b + 128) >> 8;
+}
+[[nodiscard]] constexpr int32_t CbOf(int32_t r, int32_t g, int32_t b) {
+  return (-kRedToCb * r - kGreenToCb * g + kBlueToCb * b + 128) >> 8;
+}
+[[nodiscard]] constexpr int32_t CrOf(int32_t r, int32_t g, int32_t b) {
+  return (kRedToCr * r - kGreenToCr * g - kBlueToCr * b + 128) >> 8;
+}
+
+static_assert(YccToRgbValues(255, 0, 127).red == 255 && YccToRgbValues(255, 0, 127).green == 165);
+static_assert(LumaOf(255, 255, 255) == 255 && CbOf(255, 255, 255) == 0 && CrOf(255, 255, 255) == 0);
+
+#if defined(__SSE2__)
+// YccToRgbValues on eight samples: y (level-shifted), cb and cr as signed
+// 16-bit lanes; R, G and B come back as eight bytes in the low half of each
+// result. Each product pair is one pmaddwd: (Cr, 1) x (359, 128) gives
+// 359 Cr + 128 in 32 bits, exactly the scalar term before its shift;
+// packs then packus saturate Y + term to 0..255, the clamp.
+struct RgbBytes8 {
+  __m128i red, green, blue;
+};
+[[gnu::always_inline]] inline RgbBytes8 YccToRgb8(__m128i y, __m128i cb, __m128i cr) {
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i toRed = _mm_set1_epi32(kCrToRed | 128 << 16);
+  const __m128i toGreen = _mm_set1_epi32((-kCbToGreen & 0xFFFF) | -kCrToGreen * 65536);
+  const __m128i toBlue = _mm_set1_epi32(kCbToBlue | 128 << 16);
+  const __m128i round = _mm_set1_epi32(128);
+  const __m128i ylo = _mm_srai_epi32(_mm_unpacklo_epi16(y, y), 16);
+  const __m128i yhi = _mm_srai_epi32(_mm_unpackhi_epi16(y, y), 16);
+  auto channel = [&](__m128i lo, __m128i hi) {
+    return _mm_packus_epi16(_mm_packs_epi32(_mm_add_epi32(ylo, _mm_srai_epi32(lo, 8)),
+                                            _mm_add_epi32(yhi, _mm_srai_epi32(hi, 8))),
+                            _mm_setzero_si128());
+  };
+  RgbBytes8 out;
+  out.red = channel(_mm_madd_epi16(_mm_unpacklo_epi16(cr, one), toRed),
+                    _mm_madd_epi16(_mm_unpackhi_epi16(cr, one), toRed));
+  out.green = channel(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), toGreen), round),
+                      _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), toGreen), round));
+  out.blue = channel(_mm_madd_epi16(_mm_unpacklo_epi16(cb, one), toBlue),
+                     _mm_madd_epi16(_mm_unpackhi_epi16(cb, one), toBlue));
+  return out;
+}
+#endif
+
+}  // namespace rk
