@@ -1,6 +1,21 @@
 #include "coef_layout.h"
 
+#include <algorithm>
+
 namespace rk {
+
+uint64_t ProgressiveHeadBytes(const McuGeometry& geo) {
+  constexpr uint64_t kMinHeadBytes = 1058;  // the AC table builder's scratch
+  const uint64_t blocks = 128ull * static_cast<uint64_t>(geo.totalBlocks());
+  const uint64_t planes = 6ull * static_cast<uint64_t>(geo.mcuWidth) * static_cast<uint64_t>(geo.mcuHeight);
+  return std::max(blocks + planes, kMinHeadBytes);
+}
+
+uint64_t ProgressiveStoreRoom(const McuGeometry& geo, int width, int height) {
+  const uint64_t cols = (static_cast<uint64_t>(width) + geo.mcuWidth - 1) / geo.mcuWidth;
+  const uint64_t rows = (static_cast<uint64_t>(height) + geo.mcuHeight - 1) / geo.mcuHeight;
+  return 6 * cols * geo.mcuWidth * rows * geo.mcuHeight;
+}
 
 CoefficientLayout::CoefficientLayout(const McuGeometry& geometry, int width, int height) : geo(geometry) {
   mcuCols = (width + geo.mcuWidth - 1) / geo.mcuWidth;

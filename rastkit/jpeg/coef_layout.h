@@ -45,6 +45,15 @@ struct CoefficientLayout {
   }
 };
 
+// The progressive codec's work area: a head holding one MCU's blocks and
+// three MCU sample planes (at least 1058 bytes, the scratch the Huffman
+// table builders may need), then the coefficient store, sized as three
+// padded planes of 16-bit values (6 x padded width x padded height bytes;
+// the store uses 2 x coefficientCount() of them). 4:2:0 at 2048 x 1536:
+// head 128 x 6 + 6 x 16 x 16 = 2304 bytes, store room 6 x 2048 x 1536.
+[[nodiscard]] uint64_t ProgressiveHeadBytes(const McuGeometry& geo);
+[[nodiscard]] uint64_t ProgressiveStoreRoom(const McuGeometry& geo, int width, int height);
+
 // Walks one row of a component's block grid left to right: each Next()
 // moves to the following block (H blocks per MCU, then on to the next MCU).
 class GridRow {

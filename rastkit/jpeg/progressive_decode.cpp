@@ -32,16 +32,6 @@ namespace {
 
 // bitPos counts bits in 32 bits: a reader addresses at most 2^29 bytes.
 constexpr uint32_t kMaxStreamBytes = 0xFFFFFFFFu / 8;
-// The head of the work area also serves as the Huffman builders' scratch
-// (162 bytes for a DC table, 1058 for an AC table).
-constexpr uint64_t kMinHeadBytes = 1058;
-
-uint64_t HeadBytes(const McuGeometry& geo) {
-  const uint64_t blocks = 128ull * static_cast<uint64_t>(geo.totalBlocks());
-  const uint64_t planes = 6ull * static_cast<uint64_t>(geo.mcuWidth) * static_cast<uint64_t>(geo.mcuHeight);
-  return std::max(blocks + planes, kMinHeadBytes);
-}
-
 int16_t CallProgress(const UserCallBackRec* progress, int32_t done, int32_t total, void* work) {
   if (progress == nullptr || progress->proc == nullptr) return RK_OK;
   return progress->proc(done, total, work, progress->userData);
@@ -559,7 +549,7 @@ int16_t ProgressiveDecoder::Run() {
 
   const CoefficientLayout layout(geo_, image_->width, image_->height);
   layout_ = &layout;
-  const uint64_t head = HeadBytes(geo_);
+  const uint64_t head = ProgressiveHeadBytes(geo_);
   const uint64_t storeBytes = 2ull * layout.coefficientCount();
   // A work shop is as large as the size query says, and the query counts
   // in 32 bits: a picture that needs more cannot use one.
@@ -601,10 +591,7 @@ uint64_t ProgressiveDecodeWorkSpace(const ImageBlkAttrRec& image) {
   McuGeometry geo{};
   ComputeMcuGeometry(image.format, geo);
   if (!IsCodableGeometry(geo)) return 0;
-  const uint64_t mcuCols = (image.width + geo.mcuWidth - 1) / geo.mcuWidth;
-  const uint64_t mcuRows = (image.height + geo.mcuHeight - 1) / geo.mcuHeight;
-  const uint64_t padded = mcuCols * geo.mcuWidth * mcuRows * geo.mcuHeight;
-  return HeadBytes(geo) + 6 * padded;
+  return ProgressiveHeadBytes(geo) + ProgressiveStoreRoom(geo, image.width, image.height);
 }
 
 int16_t DecodeProgressive(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress,
