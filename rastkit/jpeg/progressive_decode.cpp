@@ -391,16 +391,25 @@ BlockStep ProgressiveDecoder::Unit(BlockCoder<Reader>& coder, const Scan& scan, 
 
 template <class Reader>
 void ProgressiveDecoder::RunScan(const Scan& scan, uint32_t dataStart) {
-  // The scan's data runs to the end of the stream (its EOI), never past.
+  // The scan's data ends at the next marker that is not RSTn: the next
+  // segment (a read there gives -8) or EOI (-17). Restart markers are
+  // searched for within it, never in a later scan.
+  uint32_t end = dataStart;
+  while (end + 1 < length_ &&
+         !(data_[end] == 0xFF && data_[end + 1] != 0x00 && (data_[end + 1] < 0xD0 || data_[end + 1] > 0xD7))) {
+    ++end;
+  }
+  if (end + 1 >= length_) end = length_;
+  const int16_t endError = end < length_ && data_[end + 1] != 0xD9 ? RK_ERR_BAD_MARKER : RK_ERR_END_OF_DATA;
   table_->streamData = const_cast<uint8_t*>(data_) + dataStart;
-  table_->streamLength = length_ - dataStart;
+  table_->streamLength = end - dataStart;
   table_->bitPos = 0;
   table_->decodeError = 0;
   table_->dcPredictor[0] = table_->dcPredictor[1] = table_->dcPredictor[2] = 0;
   table_->restartMcus = static_cast<int16_t>(interval_);
   table_->mcuCount = 0;
 
-  Reader reader(table_->streamData, table_->streamLength, 0);
+  Reader reader(table_->streamData, table_->streamLength, 0, endError);
   BlockCoder<Reader> coder(reader, zz_, zzPermutation_);
   const bool interleaved = scan.count > 1;
   const int c0 = scan.comp[0];
@@ -449,7 +458,7 @@ void ProgressiveDecoder::RunScan(const Scan& scan, uint32_t dataStart) {
           break;
         }
         table_->decodeError = 0;
-        reader = Reader(table_->streamData, table_->streamLength, table_->bitPos);
+        reader = Reader(table_->streamData, table_->streamLength, table_->bitPos, endError);
         coder.eobrun = 0;
         count = 0;
         skipping = false;

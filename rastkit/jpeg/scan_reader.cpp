@@ -9,6 +9,12 @@ namespace rk {
 // ---------------------------------------------------------------------------
 // PlainScanReader
 
+bool PlainScanReader::AtEnd() {
+  if (length_ > reader_.bitPos() / 8) return false;
+  marker_ = endError_;
+  return true;
+}
+
 bool PlainScanReader::ForeignMarker() {
   const uint32_t pos = reader_.bitPos();
   if (pos < 8) return false;
@@ -66,8 +72,8 @@ ReadStep PlainScanReader::LeadBit(uint32_t* bit) {
 // ---------------------------------------------------------------------------
 // ScanReader
 
-ScanReader::ScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos)
-    : data_(data), length_(data == nullptr ? 0 : length), bitPos_(bitPos) {
+ScanReader::ScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos, int16_t endError)
+    : data_(data), length_(data == nullptr ? 0 : length), bitPos_(bitPos), endError_(endError) {
   Restart();
 }
 
@@ -124,7 +130,7 @@ void ScanReader::Refill() {
 template <class Read>
 ReadStep ScanReader::Slow(Read&& read) {
   if (error_ != 0) return ReadStep::kError;
-  PlainScanReader plain(data_, length_, bitPos_);
+  PlainScanReader plain(data_, length_, bitPos_, endError_);
   const ReadStep step = read(plain);
   bitPos_ = plain.bitPos();
   error_ = plain.error();

@@ -3,11 +3,17 @@
 //
 // Both readers follow the bit reader of the block kernels (cam/bit_reader.h:
 // stuffing, restart markers -16, EOI -17, no byte read at or past the
-// length) with one rule more: a byte that follows 0xFF and is none of 00,
-// D0..D7, D9 is the start of the next segment (FF C4, FF DA ...), and meeting
-// it where bits are needed sets the error -8. Progressive scans end at such
-// markers, so a scan whose data runs short stops there instead of reading
-// the next segment's bytes as code bits.
+// length) with two rules more, because a progressive scan ends where the
+// next segment begins (FF C4, FF DA ...):
+//  - the reader is given the scan's data only, up to that marker, and a
+//    read that starts at or past the end fails with the marker's error:
+//    -8 for a segment, -17 for EOI or the end of the stream (value bits
+//    too, which the block kernels would read as zeros there);
+//  - a byte that follows 0xFF and is none of 00, D0..D7, D9 sets -8 where
+//    bits are needed.
+// So a scan whose data runs short stops at the next segment instead of
+// reading its bytes as code bits (a code may span the marker as the kernels'
+// windows do; the read after it fails).
 //
 // PlainScanReader is the checked reference: every read goes through
 // BitReader. ScanReader keeps up to 64 upcoming bits of "plain" bytes (not
@@ -29,8 +35,10 @@ enum class ReadStep : uint8_t { kOk, kError, kNoCode };
 
 class PlainScanReader {
  public:
-  PlainScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos)
-      : data_(data), length_(data == nullptr ? 0 : length), reader_(data, length, bitPos, 0) {}
+  // endError: RK_ERR_BAD_MARKER when a segment follows the data, else
+  // RK_ERR_END_OF_DATA.
+  PlainScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos, int16_t endError = RK_ERR_END_OF_DATA)
+      : data_(data), length_(data == nullptr ? 0 : length), reader_(data, length, bitPos, 0), endError_(endError) {}
 
   // One Huffman code (the checks before a symbol, then the lookup).
   ReadStep Symbol(const HuffLookup& lookup, unsigned* symbol);
@@ -49,19 +57,21 @@ class PlainScanReader {
   [[nodiscard]] int16_t error() const { return marker_ != 0 ? marker_ : reader_.error(); }
 
  private:
+  bool AtEnd();
   bool ForeignMarker();
-  bool BeginSymbol() { return !ForeignMarker() && reader_.BeginSymbol(); }
-  bool BeginBits() { return !ForeignMarker() && reader_.BeginBits(); }
+  bool BeginSymbol() { return !AtEnd() && !ForeignMarker() && reader_.BeginSymbol(); }
+  bool BeginBits() { return !AtEnd() && !ForeignMarker() && reader_.BeginBits(); }
 
   const uint8_t* data_;
   uint32_t length_;
   BitReader reader_;
-  int16_t marker_ = 0;  // RK_ERR_BAD_MARKER once met
+  int16_t endError_;
+  int16_t marker_ = 0;  // the error of the end or of a marker, once met
 };
 
 class ScanReader {
  public:
-  ScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos);
+  ScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos, int16_t endError = RK_ERR_END_OF_DATA);
 
   ReadStep Symbol(const HuffLookup& lookup, unsigned* symbol);
   ReadStep SymbolValue(const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value);
@@ -93,6 +103,7 @@ class ScanReader {
   const uint8_t* data_;
   uint32_t length_;
   uint32_t bitPos_;      // raw position of the register's first bit
+  int16_t endError_;
   int16_t error_ = 0;
   uint64_t bits_ = 0;    // upcoming bits, most significant first
   unsigned count_ = 0;   // valid bits in bits_

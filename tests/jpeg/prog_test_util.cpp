@@ -202,7 +202,7 @@ std::string StrictDecodeProblem(const Bytes& stream) {
 jpegtest::Decoded ProgressiveDecode(const Bytes& stream, const DecodeOptions& options) {
   jpegtest::Decoded out;
   rktest::ModuleTable table;
-  std::vector<uint8_t> lut(RkGetHuffmanLUTBufSize());
+  std::vector<uint8_t> lut(options.lut ? RkGetHuffmanLUTBufSize() : 0);
   if (options.lut) RkSetHuffmanLUTBuffer(table.get(), lut.data());
   ImageBlkAttrRec image{};
   const uint32_t size = static_cast<uint32_t>(stream.size());
