@@ -67,7 +67,8 @@ std::vector<PeerCase> PeerCases() {
   const Scripted scripts[] = {{"default", {}, false},
                               {"approx", progtest::ApproximationScript(), true},
                               {"dcsplit", progtest::SingleComponentDcScript(), true},
-                              {"sequential", progtest::SequentialScript(3), true}};
+                              {"sequential", progtest::SequentialScript(3), true},
+                              {"seqpair", {{{0}, 0, 63, 0, 0}, {{1, 2}, 0, 63, 0, 0}}, true}};
   struct Restart {
     const char* name;
     int interval, rows;
@@ -79,6 +80,9 @@ std::vector<PeerCase> PeerCases() {
     for (const Samp& samp : samps) {
       for (const Scripted& script : scripts) {
         if (samp.grey && script.colourOnly) continue;
+        // Luminance alone, then both chroma components interleaved: at one
+        // size with partial MCUs.
+        if (std::string(script.name) == "seqpair" && size.first != 17) continue;
         for (const Restart& restart : restarts) {
           progtest::PeerOptions o;
           o.quality = size.first == 160 ? 92 : 80;
