@@ -13,7 +13,9 @@
 #include "progressive_decode.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "cam/block_decoder.h"
@@ -30,6 +32,8 @@
 namespace rk {
 namespace {
 
+// How far ahead of the block being decoded its successor is fetched.
+constexpr int kPrefetchUnits = 4;
 // bitPos counts bits in 32 bits: a reader addresses at most 2^29 bytes.
 constexpr uint32_t kMaxStreamBytes = 0xFFFFFFFFu / 8;
 int16_t CallProgress(const UserCallBackRec* progress, int32_t done, int32_t total, void* work) {
@@ -84,13 +88,63 @@ void ZeroZigzagRange(int16_t* block, const uint8_t* zz, int from, int to) {
   for (int k = to + 1; k < 64; ++k) block[zz[k]] = kept[m++];
 }
 
+// Zigzag positions of a block's non-zero coefficients as a 64-bit mask
+// (bit k for zigzag position k), so that refinement scans visit only the
+// coefficients that take correction bits instead of testing all 63. The
+// block is read row by row in natural order; each row's 8 flags index a
+// table of their zigzag bits: row 0 with coefficients 0, 1 and 3 non-zero
+// is flags 0b1011 and bits 0, 1 and 6 (zigzag positions of 0, 1 and 3).
+class ZigzagMasks {
+ public:
+  // zz must be a permutation of 0..63.
+  explicit ZigzagMasks(const uint8_t* zz) {
+    uint8_t position[64];
+    for (int k = 0; k < 64; ++k) position[zz[k]] = static_cast<uint8_t>(k);
+    for (int r = 0; r < 8; ++r) {
+      rows_[r][0] = 0;
+      for (unsigned flags = 1; flags < 256; ++flags) {
+        const int s = std::countr_zero(flags);
+        rows_[r][flags] = rows_[r][flags & (flags - 1)] | uint64_t{1} << position[8 * r + s];
+      }
+    }
+  }
+  [[nodiscard]] uint64_t NonZero(const int16_t* block) const {
+    uint64_t mask = 0;
+    for (int r = 0; r < 8; ++r) {
+      unsigned flags = 0;
+      for (int s = 0; s < 8; ++s) flags |= static_cast<unsigned>(block[8 * r + s] != 0) << s;
+      mask |= rows_[r][flags];
+    }
+    return mask;
+  }
+
+ private:
+
+  uint64_t rows_[8][256];
+};
+
+// Bits from .. to (0 <= from, to <= 63); empty when from > to.
+inline uint64_t Positions(int from, int to) {
+  if (from > to) return 0;
+  return (~uint64_t{0} << from) & (~uint64_t{0} >> (63 - to));
+}
+
 // The four procedures of T.81 G.1.2 (and whole sequential blocks) on one
 // block each; the end-of-band run lives here between blocks.
+//
+// Two shortcuts, both off in the plain form (masks null, fresh false) that
+// the reference decode uses:
+//  - masks: refinement scans find the coefficients that take correction
+//    bits, and the zero that receives a new one, from the block's non-zero
+//    mask rather than position by position;
+//  - fresh: no earlier scan has touched the band's coefficients in any
+//    block, so they are all zero already and the zeros that a first scan
+//    (and a sequential scan) defines need not be stored.
 template <class Reader>
 class BlockCoder {
  public:
-  BlockCoder(Reader& reader, const uint8_t* zz, bool zzPermutation)
-      : r_(reader), zz_(zz), zzPermutation_(zzPermutation) {}
+  BlockCoder(Reader& reader, const uint8_t* zz, bool zzPermutation, const ZigzagMasks* masks, bool fresh)
+      : r_(reader), zz_(zz), zzPermutation_(zzPermutation), masks_(masks), fresh_(fresh) {}
 
   uint32_t eobrun = 0;
 
@@ -126,11 +180,19 @@ class BlockCoder {
       const int run = static_cast<int>(s >> 4);
       if ((s & 15) != 0) {
         if (k + run > se) return BlockStep::kBadRun;
-        for (int i = 0; i < run; ++i) block[zz_[k++]] = 0;
+        if (fresh_) {
+          k += run;
+        } else {
+          for (int i = 0; i < run; ++i) block[zz_[k++]] = 0;
+        }
         block[zz_[k++]] = static_cast<int16_t>(static_cast<uint32_t>(value) << al);
       } else if (run == 15) {
         if (k + 15 > se) return BlockStep::kBadRun;
-        for (int i = 0; i < 16; ++i) block[zz_[k++]] = 0;
+        if (fresh_) {
+          k += 16;
+        } else {
+          for (int i = 0; i < 16; ++i) block[zz_[k++]] = 0;
+        }
       } else {
         // End of band, and of the next 2^R - 1 + (R extra bits) blocks.
         uint32_t extra = 0;
@@ -145,30 +207,29 @@ class BlockCoder {
   }
 
   BlockStep AcRefine(int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
+    return masks_ != nullptr ? AcRefineMasked(block, ac, ss, se, al) : AcRefinePlain(block, ac, ss, se, al);
+  }
+
+  BlockStep Sequential(int16_t* block, const HuffLookup& dc, const HuffLookup& ac, int16_t* predictor, int se) {
+    const BlockStep step = DcFirst(block, dc, predictor, 0);
+    if (step != BlockStep::kOk) return step;
+    return AcFirst(block, ac, 1, se, 0);
+  }
+
+ private:
+  // G.1.2.3 position by position: the definition.
+  BlockStep AcRefinePlain(int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
     const int32_t p1 = 1 << al;
     const int32_t m1 = -p1;
     int k = ss;
     if (eobrun == 0) {
       for (; k <= se; ++k) {
         unsigned s = 0;
-        ReadStep step = r_.Symbol(ac, &s);
-        if (step != ReadStep::kOk) return Step(step);
-        int run = static_cast<int>(s >> 4);
+        int run = 0;
         int32_t value = 0;
-        if ((s & 15) != 0) {
-          // A newly non-zero coefficient of magnitude 1 << Al; its sign
-          // is one bit (any other size reads the same one bit).
-          uint32_t sign = 0;
-          step = r_.Bits(1, &sign);
-          if (step != ReadStep::kOk) return Step(step);
-          value = sign ? p1 : m1;
-        } else if (run != 15) {
-          uint32_t extra = 0;
-          step = r_.Bits(static_cast<unsigned>(run), &extra);
-          if (step != ReadStep::kOk) return Step(step);
-          eobrun = (1u << run) + extra;
-          break;  // the rest of the band belongs to the run
-        }
+        const BlockStep head = RefineSymbol(ac, p1, &s, &run, &value);
+        if (head != BlockStep::kOk) return head;
+        if ((s & 15) == 0 && run != 15) break;  // an end-of-band run: the rest below
         // Pass `run` still-zero coefficients (16 for ZRL), reading one
         // correction bit for every non-zero one on the way; stop on the
         // zero that receives the new value.
@@ -202,13 +263,73 @@ class BlockCoder {
     return BlockStep::kOk;
   }
 
-  BlockStep Sequential(int16_t* block, const HuffLookup& dc, const HuffLookup& ac, int16_t* predictor, int se) {
-    const BlockStep step = DcFirst(block, dc, predictor, 0);
-    if (step != BlockStep::kOk) return step;
-    return AcFirst(block, ac, 1, se, 0);
+  // The same reads in the same order, with the positions taken from the
+  // block's non-zero mask: a run of R passes the R lowest zero positions
+  // from k, the non-zero ones below the next zero get correction bits.
+  BlockStep AcRefineMasked(int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
+    const int32_t p1 = 1 << al;
+    const int32_t m1 = -p1;
+    const uint64_t band = Positions(ss, se);
+    const uint64_t nonzero = masks_->NonZero(block) & band;
+    int k = ss;
+    if (eobrun == 0) {
+      for (; k <= se; ++k) {
+        unsigned s = 0;
+        int run = 0;
+        int32_t value = 0;
+        const BlockStep head = RefineSymbol(ac, p1, &s, &run, &value);
+        if (head != BlockStep::kOk) return head;
+        if ((s & 15) == 0 && run != 15) break;
+        uint64_t zeros = ~nonzero & band & (~uint64_t{0} << k);
+        for (; run > 0 && zeros != 0; --run) zeros &= zeros - 1;
+        const int target = zeros != 0 ? std::countr_zero(zeros) : se + 1;
+        const BlockStep b = CorrectAll(block, nonzero & Positions(k, target - 1), p1, m1);
+        if (b != BlockStep::kOk) return b;
+        k = target;
+        if (value != 0) {
+          if (k > se) return BlockStep::kBadRun;
+          block[zz_[k]] = static_cast<int16_t>(value);
+        }
+      }
+    }
+    if (eobrun > 0) {
+      const BlockStep b = CorrectAll(block, nonzero & Positions(k, se), p1, m1);
+      if (b != BlockStep::kOk) return b;
+      --eobrun;
+    }
+    return BlockStep::kOk;
   }
 
- private:
+  // A refinement symbol: R/1 (a new coefficient of +-p1 after R zeros; its
+  // sign is one bit, and any other size reads the same one bit), ZRL, or
+  // R/0 with R < 15 (an end-of-band run of 2^R + R bits blocks, this one
+  // included).
+  BlockStep RefineSymbol(const HuffLookup& ac, int32_t p1, unsigned* s, int* run, int32_t* value) {
+    ReadStep step = r_.Symbol(ac, s);
+    if (step != ReadStep::kOk) return Step(step);
+    *run = static_cast<int>(*s >> 4);
+    if ((*s & 15) != 0) {
+      uint32_t sign = 0;
+      step = r_.Bits(1, &sign);
+      if (step != ReadStep::kOk) return Step(step);
+      *value = sign ? p1 : -p1;
+    } else if (*run != 15) {
+      uint32_t extra = 0;
+      step = r_.Bits(static_cast<unsigned>(*run), &extra);
+      if (step != ReadStep::kOk) return Step(step);
+      eobrun = (1u << *run) + extra;
+    }
+    return BlockStep::kOk;
+  }
+
+  BlockStep CorrectAll(int16_t* block, uint64_t positions, int32_t p1, int32_t m1) {
+    for (; positions != 0; positions &= positions - 1) {
+      const BlockStep b = Correct(block[zz_[std::countr_zero(positions)]], p1, m1);
+      if (b != BlockStep::kOk) return b;
+    }
+    return BlockStep::kOk;
+  }
+
   BlockStep Correct(int16_t& c, int32_t p1, int32_t m1) {
     uint32_t bit = 0;
     const ReadStep step = r_.Bit(&bit);
@@ -216,7 +337,9 @@ class BlockCoder {
     if (bit && (c & p1) == 0) c = static_cast<int16_t>(c + (c >= 0 ? p1 : m1));
     return BlockStep::kOk;
   }
+
   void Clear(int16_t* block, int from, int to) {
+    if (fresh_) return;
     if (zzPermutation_) {
       ZeroZigzagRange(block, zz_, from, to);
     } else {
@@ -227,6 +350,8 @@ class BlockCoder {
   Reader& r_;
   const uint8_t* zz_;
   bool zzPermutation_;
+  const ZigzagMasks* masks_;
+  bool fresh_;
 };
 
 class ProgressiveDecoder {
@@ -268,6 +393,9 @@ class ProgressiveDecoder {
   std::span<const uint8_t> dht_[2][16];
   uint8_t zz_[64] = {};
   bool zzPermutation_ = true;
+  std::optional<ZigzagMasks> masks_;
+  // Zigzag positions of each component that AC scans have coded so far.
+  uint64_t touched_[3] = {};
   HuffLookup lookups_[8];
 };
 
@@ -409,8 +537,20 @@ void ProgressiveDecoder::RunScan(const Scan& scan, uint32_t dataStart) {
   table_->restartMcus = static_cast<int16_t>(interval_);
   table_->mcuCount = 0;
 
+  // A first scan whose band no earlier AC scan of its components has
+  // touched finds only zeros there (the reference decode stores them all).
+  const bool reference = readers_ == ScanReaders::kReference;
+  bool fresh = false;
+  if (scan.kind == ScanKind::kAcFirst || scan.kind == ScanKind::kAcRefine || scan.kind == ScanKind::kSequential) {
+    const uint64_t band = Positions(std::max(scan.ss, 1), scan.se);
+    fresh = scan.kind != ScanKind::kAcRefine && !reference;
+    for (int i = 0; i < scan.count; ++i) {
+      fresh = fresh && (touched_[scan.comp[i]] & band) == 0;
+      touched_[scan.comp[i]] |= band;
+    }
+  }
   Reader reader(table_->streamData, table_->streamLength, 0, endError);
-  BlockCoder<Reader> coder(reader, zz_, zzPermutation_);
+  BlockCoder<Reader> coder(reader, zz_, zzPermutation_, reference || !masks_ ? nullptr : &*masks_, fresh);
   const bool interleaved = scan.count > 1;
   const int c0 = scan.comp[0];
   const int unitsWide = interleaved ? layout_->mcuCols : layout_->gridWide[c0];
@@ -422,11 +562,28 @@ void ProgressiveDecoder::RunScan(const Scan& scan, uint32_t dataStart) {
 
   for (int y = 0; y < unitsHigh && !stop; ++y) {
     GridRow row(*layout_, store_, c0, interleaved ? 0 : y);
+    // Every block of the store is met once per scan, long after the last
+    // time: the one a few units ahead (within the row) is fetched while
+    // this one decodes.
+    GridRow ahead = row;
+    int aheadAt = 0;
+    for (; aheadAt < kPrefetchUnits && aheadAt + 1 < unitsWide; ++aheadAt) ahead.Next();
     int16_t* mcu = store_ + layout_->McuOffset(0, y);
+    const size_t mcuStep = static_cast<size_t>(layout_->blocksPerMcu) * 64;
     for (int x = 0; x < unitsWide; ++x) {
       const bool last = y == unitsHigh - 1 && x == unitsWide - 1;
-      int16_t* block = interleaved ? mcu + static_cast<size_t>(x) * layout_->blocksPerMcu * 64 : row.block();
-      if (!interleaved) row.Next();
+      int16_t* block = interleaved ? mcu + x * mcuStep : row.block();
+      const int16_t* next = interleaved ? mcu + std::min(x + kPrefetchUnits, unitsWide - 1) * mcuStep : ahead.block();
+      __builtin_prefetch(next);
+      __builtin_prefetch(next + 32);
+      __builtin_prefetch(next + 63);
+      if (!interleaved) {
+        if (x + 1 < unitsWide) row.Next();
+        if (aheadAt + 1 < unitsWide) {
+          ahead.Next();
+          ++aheadAt;
+        }
+      }
       if (!skipping) {
         BlockStep step = Unit(coder, scan, block);
         if ((step == BlockStep::kNoCode || step == BlockStep::kBadRun) && interval > 0 &&
@@ -575,6 +732,7 @@ int16_t ProgressiveDecoder::Run() {
     seen |= uint64_t{1} << zz_[k];
   }
   zzPermutation_ = seen == ~uint64_t{0};
+  if (zzPermutation_) masks_.emplace(zz_);
 
   data_ = image_->data;
   length_ = std::min(image_->dataLength, kMaxStreamBytes);
