@@ -90,16 +90,4 @@ TEST(OptimalHuffman, LimitsLengthsTo16AndFailsPast32) {
   EXPECT_EQ(Build(Fibonacci(33)).size, 0u);
 }
 
-TEST(OptimalHuffman, NeedsTheStatisticsAreaAndASwitch) {
-  rktest::ModuleTable table;
-  uint8_t out[rk::kMaxDhtTableBytes];
-  table->statsSwitch = 1;
-  EXPECT_EQ(rk::BuildOptimalHuffmanTable(table.get(), out), 0u);
-  rk::HuffmanStatistics stats{};
-  table->progStats = &stats;
-  table->statsSwitch = 0;
-  EXPECT_EQ(rk::BuildOptimalHuffmanTable(table.get(), out), 0u);
-  table->progStats = nullptr;
-}
-
 }  // namespace

@@ -64,14 +64,6 @@ std::vector<jpeg_scan_info> ToPeer(const Script& script) {
 
 }  // namespace
 
-Script DefaultScript(bool grey) {
-  if (grey) return {{{0}, 0, 0, 0, 1}, {{0}, 1, 5, 0, 2}, {{0}, 6, 63, 0, 2}, {{0}, 1, 63, 2, 1},
-                    {{0}, 0, 0, 1, 0}, {{0}, 1, 63, 1, 0}};
-  return {{{0, 1, 2}, 0, 0, 0, 1}, {{0}, 1, 5, 0, 2},  {{2}, 1, 63, 0, 1},  {{1}, 1, 63, 0, 1},
-          {{0}, 6, 63, 0, 2},      {{0}, 1, 63, 2, 1}, {{0, 1, 2}, 0, 0, 1, 0}, {{2}, 1, 63, 1, 0},
-          {{1}, 1, 63, 1, 0},      {{0}, 1, 63, 1, 0}};
-}
-
 Script ApproximationScript() {
   return {{{0, 1, 2}, 0, 0, 0, 2}, {{0}, 1, 2, 0, 1},  {{0}, 3, 63, 0, 2}, {{1}, 1, 63, 0, 1},
           {{2}, 1, 63, 0, 1},      {{0, 1, 2}, 0, 0, 2, 1}, {{0}, 3, 63, 2, 1}, {{0}, 1, 63, 1, 0},
@@ -247,7 +239,6 @@ ScanParts SplitScans(const Bytes& s) {
     }
     i = end;
     if (m == 0xDA) {
-      parts.sosHeaders.emplace_back(s.begin() + static_cast<long>(body), s.begin() + static_cast<long>(end));
       size_t j = end;
       while (j + 1 < s.size() && !(s[j] == 0xFF && s[j + 1] != 0x00 && (s[j + 1] < 0xD0 || s[j + 1] > 0xD7))) ++j;
       parts.scans.emplace_back(s.begin() + static_cast<long>(end), s.begin() + static_cast<long>(j));

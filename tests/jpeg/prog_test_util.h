@@ -23,8 +23,6 @@ struct ScanLine {
 };
 using Script = std::vector<ScanLine>;
 
-// libjpeg's default progressive script (cjpeg -progressive); grey or colour.
-Script DefaultScript(bool grey);
 // Successive approximation with bands split and refined (like the fixture
 // script), colour only.
 Script ApproximationScript();
@@ -67,7 +65,6 @@ jpegtest::Decoded ProgressiveDecode(const Bytes& stream, const DecodeOptions& op
 struct ScanParts {
   std::vector<Bytes> scans;
   std::vector<Bytes> tables;
-  std::vector<Bytes> sosHeaders;  // SOS segment bodies
   std::vector<uint8_t> tableIds;  // class/destination byte of each table
 };
 ScanParts SplitScans(const Bytes& stream);

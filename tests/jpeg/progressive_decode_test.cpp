@@ -233,33 +233,17 @@ struct Prepared {
   }
 };
 
-TEST(ProgressiveInterface, ArgumentsAndWorkShopSize) {
+// 40 x 24 at 4:2:0: MCUs 16 x 16, 3 x 2 of them (48 x 32 padded); the head
+// holds 6 blocks (768 bytes) and three 16 x 16 planes (1536). 65535 x 65535
+// would need 25.8 GB, which 32 bits cannot say.
+TEST(ProgressiveInterface, WorkShopSizes) {
   Prepared p(PeerStream(0));
-  rktest::Bitmap24 bitmap(p.image.width, p.image.height);
-  bitmap.Describe(p.image);
-  EXPECT_EQ(RkDecompressImageByProgJPEG(nullptr, &p.image, nullptr), RK_ERR_NULL);
-  EXPECT_EQ(RkDecompressImageByProgJPEG(p.table.get(), nullptr, nullptr), RK_ERR_NULL);
-  EXPECT_EQ(RkGetProgJPEGDecodeWorkSpaceSize(nullptr), 0u);
-  EXPECT_EQ(RkGetProgJPEGEncodeWorkSpaceSize(nullptr), 0u);
-  // 40 x 24 at 4:2:0: MCUs 16 x 16, 3 x 2 of them (48 x 32 padded); the head
-  // holds 6 blocks (768 bytes) and three 16 x 16 planes (1536).
   EXPECT_EQ(RkGetProgJPEGDecodeWorkSpaceSize(&p.image), 768u + 1536u + 6u * 48u * 32u);
   EXPECT_EQ(RkGetProgJPEGEncodeWorkSpaceSize(&p.image), 768u + 1536u + 6u * 48u * 32u + 6400u);
   ImageBlkAttrRec huge = p.image;
   huge.width = huge.height = 65535;
-  EXPECT_EQ(RkGetProgJPEGDecodeWorkSpaceSize(&huge), 0xFFFFFFFFu);  // 25.8 GB does not fit 32 bits
-
-  uint8_t* pixels = p.image.pixels;
-  p.image.pixels = nullptr;
-  EXPECT_EQ(RkDecompressImageByProgJPEG(p.table.get(), &p.image, nullptr), RK_ERR_UNSUPPORTED);
-  p.image.pixels = pixels;
-  int16_t* zigzag = p.table->zigzag;
-  p.table->zigzag = nullptr;
-  EXPECT_EQ(RkDecompressImageByProgJPEG(p.table.get(), &p.image, nullptr), RK_ERR_NULL);
-  p.table->zigzag = zigzag;
-  EXPECT_EQ(RkDecompressImageByProgJPEG(p.table.get(), &p.image, nullptr), 0);
-  EXPECT_EQ(p.image.auxCount1, 16);
-  EXPECT_EQ(p.image.auxCount2, 16);
+  EXPECT_EQ(RkGetProgJPEGDecodeWorkSpaceSize(&huge), 0xFFFFFFFFu);
+  EXPECT_EQ(RkGetProgJPEGDecodeWorkSpaceSize(nullptr), 0u);
 }
 
 struct Calls {
@@ -276,17 +260,13 @@ int16_t Note(int32_t done, int32_t total, void*, uintptr_t user) {
 
 TEST(ProgressiveInterface, ProgressDuringReconstructionAndStop) {
   Prepared p(PeerStream(0));
-  rktest::Bitmap24 bitmap(p.image.width, p.image.height, 0x77);
+  rktest::Bitmap24 bitmap(p.image.width, p.image.height);
   bitmap.Describe(p.image);
-  Calls calls;
-  UserCallBackRec cb{Note, reinterpret_cast<uintptr_t>(&calls)};
+  Calls calls, stop;
+  stop.stop = true;
+  UserCallBackRec cb{Note, reinterpret_cast<uintptr_t>(&calls)}, scb{Note, reinterpret_cast<uintptr_t>(&stop)};
   EXPECT_EQ(RkDecompressImageByProgJPEG(p.table.get(), &p.image, &cb), 0);
   EXPECT_EQ(calls.done, (std::vector<int32_t>{0, 16, 23}));
-  Calls stop;
-  stop.stop = true;
-  UserCallBackRec scb{Note, reinterpret_cast<uintptr_t>(&stop)};
-  rktest::Bitmap24 untouched(p.image.width, p.image.height, 0x77);
-  untouched.Describe(p.image);
   EXPECT_EQ(RkDecompressImageByProgJPEG(p.table.get(), &p.image, &scb), RK_STOPPED);
   EXPECT_EQ(stop.done.size(), 1u);
 }
@@ -302,7 +282,6 @@ TEST(ProgressiveInterface, OtherLayoutsMatchTheBaselineDecoder) {
     o.restartRows = 1;
     const Bytes stream = progtest::PeerEncode(rktest::MakePhotoLike(37, 21, 9), o);
     const Bytes sequential = progtest::Transcode(stream);
-    for (const Bytes* s : {&stream, &sequential}) (void)s;
     auto planar = [](const Bytes& s) {
       Prepared p(s);
       std::vector<uint8_t> out(2u * 3u * p.image.width * p.image.height, 0xAB);
