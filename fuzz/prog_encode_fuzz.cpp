@@ -3,12 +3,15 @@
 // output capacity; the rest are the pixels (repeated to fill). The result
 // must be one the writer documents, nothing may be stored past the capacity
 // (the output buffer has exactly that size), and every stream it writes
-// must decode again with the progressive decoder.
+// must decode again with the progressive decoder. The plain kernels must
+// write the same bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <vector>
 
+#include "jpeg/progressive_encode.h"
 #include "rastkit.h"
 
 namespace {
@@ -88,6 +91,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (result != RK_OK) return 0;
   if (r.dataLength > capacity) std::abort();
+
+  // The plain kernels write the same stream.
+  Table p;
+  RkSetQuantizeScaleFactor(p.get(), &scale, &scale);
+  if (flags & 4) RkSetGlobalComment(p.get(), comment.data(), scaleByte);
+  std::vector<uint8_t> plain(r.dataLength);
+  ImageBlkAttrRec q = r;
+  q.data = plain.data();
+  q.dataLength = r.dataLength;
+  if (rk::WriteProgressiveJfif(p.get(), &q, nullptr, rk::EncodeKernels::kReference) != RK_OK) std::abort();
+  if (q.dataLength != r.dataLength || !std::equal(plain.begin(), plain.end(), out.begin())) std::abort();
 
   // The stream decodes again.
   Table d;

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <optional>
 
 #include "baseline_encode.h"
 #include "bit_writer.h"
@@ -18,6 +19,7 @@
 #include "scan_script.h"
 #include "segment_writer.h"
 #include "table_check.h"
+#include "zigzag_mask.h"
 
 namespace rk {
 namespace {
@@ -26,6 +28,8 @@ constexpr int kZrl = 0xF0;
 // An end-of-band run is written at once when it reaches this length, the
 // longest that symbol 0xE0 and 14 extra bits can say.
 constexpr uint32_t kMaxEobRun = 32767;
+// How many blocks ahead an AC scan fetches the store.
+constexpr int kPrefetchBlocks = 4;
 
 // Symbol sinks of a scan's coding pass: the first pass counts into the
 // statistics area, the second writes codes.
@@ -89,7 +93,7 @@ bool CodeDcScan(const CoefficientLayout& layout, const int16_t* store, int16_t z
 // are 0x20 and the bits 01.
 template <class Sink>
 bool CodeAcScan(const CoefficientLayout& layout, const int16_t* store, int c, int ss, int se, const uint8_t* zz,
-                Sink& sink) {
+                const ZigzagMasks* masks, Sink& sink) {
   uint32_t eobrun = 0;
   auto flushRun = [&]() {
     const int n = 31 - std::countl_zero(eobrun);
@@ -97,17 +101,32 @@ bool CodeAcScan(const CoefficientLayout& layout, const int16_t* store, int c, in
     eobrun = 0;
     return ok;
   };
+  const int wide = layout.gridWide[c];
   for (int by = 0; by < layout.gridHigh[c]; ++by) {
     GridRow row(layout, const_cast<int16_t*>(store), c, by);
-    for (int bx = 0; bx < layout.gridWide[c]; ++bx, row.Next()) {
+    // The store is far larger than the caches: the block a few columns on
+    // is fetched while this one is coded.
+    GridRow ahead = row;
+    int aheadAt = 0;
+    for (; aheadAt < kPrefetchBlocks && aheadAt + 1 < wide; ++aheadAt) ahead.Next();
+    for (int bx = 0; bx < wide; ++bx) {
       const int16_t* block = row.block();
-      // Non-zero coefficients of the band as a mask over zigzag positions,
-      // so that runs of zeros cost nothing.
-      int16_t coef[64];
+      __builtin_prefetch(ahead.block());
+      __builtin_prefetch(ahead.block() + 32);
+      __builtin_prefetch(ahead.block() + 63);
+      if (bx + 1 < wide) row.Next();
+      if (aheadAt + 1 < wide) {
+        ahead.Next();
+        ++aheadAt;
+      }
+      // The band's non-zero coefficients as a mask over zigzag positions,
+      // so that runs of zeros cost nothing; position by position in the
+      // plain form (also for a zigzag table that is not a permutation).
       uint64_t nonzero = 0;
-      for (int k = ss; k <= se; ++k) {
-        coef[k] = block[zz[k]];
-        nonzero |= static_cast<uint64_t>(coef[k] != 0) << k;
+      if (masks != nullptr) {
+        nonzero = masks->NonZero(block) & Positions(ss, se);
+      } else {
+        for (int k = ss; k <= se; ++k) nonzero |= static_cast<uint64_t>(block[zz[k]] != 0) << k;
       }
       int last = ss - 1;
       while (nonzero != 0) {
@@ -118,8 +137,9 @@ bool CodeAcScan(const CoefficientLayout& layout, const int16_t* store, int c, in
         for (; run > 15; run -= 16) {
           if (!sink.Ac(kZrl, 0, 0)) return false;
         }
-        const int size = SizeOf(coef[k]);
-        if (size > 15 || !sink.Ac(16 * run + size, ValueBits(coef[k], size), size)) return false;
+        const int16_t value = block[zz[k]];
+        const int size = SizeOf(value);
+        if (size > 15 || !sink.Ac(16 * run + size, ValueBits(value, size), size)) return false;
         last = k;
       }
       if (last < se && ++eobrun == kMaxEobRun && !flushRun()) return false;
@@ -130,8 +150,8 @@ bool CodeAcScan(const CoefficientLayout& layout, const int16_t* store, int c, in
 
 class ProgressiveWriter {
  public:
-  ProgressiveWriter(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress)
-      : table_(table), image_(image), progress_(progress) {}
+  ProgressiveWriter(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress, EncodeKernels kernels)
+      : table_(table), image_(image), progress_(progress), plain_(kernels == EncodeKernels::kReference) {}
   int16_t Run();
 
  private:
@@ -142,8 +162,10 @@ class ProgressiveWriter {
   ModuleTableRec* table_;
   ImageBlkAttrRec* image_;
   UserCallBackRec* progress_;
+  bool plain_;
   McuGeometry geo_{};
   uint8_t zz_[64] = {};
+  std::optional<ZigzagMasks> masks_;
 };
 
 int16_t ProgressiveWriter::Transform(const CoefficientLayout& layout, uint8_t* head, int16_t* store) {
@@ -158,17 +180,28 @@ int16_t ProgressiveWriter::Transform(const CoefficientLayout& layout, uint8_t* h
     const int y0 = my * geo_.mcuHeight;
     for (int mx = 0; mx < layout.mcuCols; ++mx) {
       area.blocks = store + layout.McuOffset(mx, my);
-      GatherMcu(src, geo_, mx * geo_.mcuWidth, y0, area, EdgeFill::kRepeat);
-      SplitBlocks(geo_, area);
+      if (plain_) {
+        reference::GatherMcu(src, geo_, mx * geo_.mcuWidth, y0, area, EdgeFill::kRepeat);
+        reference::ConvertColour(src, geo_, area);
+        reference::SplitBlocks(geo_, area);
+      } else {
+        GatherMcu(src, geo_, mx * geo_.mcuWidth, y0, area, EdgeFill::kRepeat);
+        SplitBlocks(geo_, area);
+      }
       int16_t* block = area.blocks;
       for (int c = 0; c < geo_.components; ++c) {
         for (int b = 0; b < geo_.blocksPerMcu(c); ++b, block += 64) {
-          if (standardDct) {
-            ForwardDct(table_->coefScratch, block);
-          } else {
+          if (plain_) {
             reference::ForwardDct(*table_, block);
+            reference::QuantizeBlock(block, table_->quantTable[c]);
+          } else {
+            if (standardDct) {
+              ForwardDct(table_->coefScratch, block);
+            } else {
+              reference::ForwardDct(*table_, block);
+            }
+            QuantizeBlock(block, divisors[c]);
           }
-          QuantizeBlock(block, divisors[c]);
         }
       }
     }
@@ -190,7 +223,7 @@ int16_t ProgressiveWriter::WriteScan(const ScriptScan& scan, const CoefficientLa
   table_->statsSwitch = 1;
   SymbolCounter counter{{stats.freq[0], stats.freq[1], stats.freq[1]}, stats.freq[0]};
   const bool counted = scan.dc ? CodeDcScan(layout, store, zz_[0], counter)
-                               : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, counter);
+                               : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, masks_ ? &*masks_ : nullptr, counter);
   if (!counted) {
     table_->statsSwitch = 0;
     return RK_ERR_UNSUPPORTED;  // a value without a size category (not from 8-bit samples)
@@ -241,7 +274,7 @@ int16_t ProgressiveWriter::WriteScan(const ScriptScan& scan, const CoefficientLa
   table_->streamLength = out.left();
   table_->dcPredictor[0] = table_->dcPredictor[1] = table_->dcPredictor[2] = 0;
   const bool coded = scan.dc ? CodeDcScan(layout, store, zz_[0], sink)
-                             : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, sink);
+                             : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, masks_ ? &*masks_ : nullptr, sink);
   writer.PadWithOnes();
   writer.Flush();
   if (!coded) return RK_ERR_FORMAT;
@@ -264,7 +297,12 @@ int16_t ProgressiveWriter::Run() {
   if (const int16_t r = CheckEncoderTables(*table_, geo_.components); r != RK_OK) return r;
   int quantTables = 0;
   if (const int16_t r = CheckStreamHead(*table_, geo_.components, false, &quantTables); r != RK_OK) return r;
-  for (int k = 0; k < 64; ++k) zz_[k] = static_cast<uint8_t>(table_->zigzag[k]);
+  uint64_t seen = 0;
+  for (int k = 0; k < 64; ++k) {
+    zz_[k] = static_cast<uint8_t>(table_->zigzag[k]);
+    seen |= uint64_t{1} << zz_[k];
+  }
+  if (seen == ~uint64_t{0} && !plain_) masks_.emplace(zz_);
 
   uint8_t* const start = image_->data;
   const uint32_t capacity = image_->dataLength;
@@ -332,9 +370,10 @@ uint64_t ProgressiveEncodeWorkSpace(const ImageBlkAttrRec& image) {
          kHuffmanStatisticsBytes;
 }
 
-int16_t WriteProgressiveJfif(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress) {
+int16_t WriteProgressiveJfif(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress,
+                             EncodeKernels kernels) {
   if (table == nullptr || image == nullptr) return RK_ERR_NULL;
-  ProgressiveWriter writer(table, image, progress);
+  ProgressiveWriter writer(table, image, progress, kernels);
   return writer.Run();
 }
 

@@ -7,13 +7,17 @@
 
 #include <cstdint>
 
+#include "baseline_encode.h"
 #include "rastkit.h"
 
 namespace rk {
 
-// RkExportImageByProgJFIF.
+// RkExportImageByProgJFIF. kReference runs the plain kernels throughout
+// (pixels, transform, quantisation, and the AC scans position by position)
+// for tests: both give the same bytes.
 [[nodiscard]] int16_t WriteProgressiveJfif(ModuleTableRec* table, ImageBlkAttrRec* image,
-                                           UserCallBackRec* progress);
+                                           UserCallBackRec* progress,
+                                           EncodeKernels kernels = EncodeKernels::kFast);
 
 // RkGetProgJPEGEncodeWorkSpaceSize as a 64-bit count.
 [[nodiscard]] uint64_t ProgressiveEncodeWorkSpace(const ImageBlkAttrRec& image);

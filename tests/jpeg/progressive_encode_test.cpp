@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "encode_helpers.h"
+#include "jpeg/progressive_encode.h"
 #include "jpeg_test_util.h"
 #include "prog_test_util.h"
 #include "test_images.h"
@@ -45,6 +46,17 @@ TEST_P(ProgressiveWriterFixture, MatchesByteForByte) {
     ASSERT_EQ(e.bytes.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(e.bytes[i], expected[i]) << "byte " << i;
   }
+  // The plain kernels throughout give the same bytes.
+  rktest::ModuleTable table;
+  RkSetQuantizeScaleFactor(table.get(), &c.scale, &c.scale);
+  ImageBlkAttrRec r{};
+  bitmap.Describe(r);
+  r.format = c.format;
+  Bytes out(expected.size());
+  r.data = out.data();
+  r.dataLength = static_cast<uint32_t>(out.size());
+  ASSERT_EQ(rk::WriteProgressiveJfif(table.get(), &r, nullptr, rk::EncodeKernels::kReference), RK_OK);
+  EXPECT_EQ(out, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Prog, ProgressiveWriterFixture,
