@@ -96,9 +96,14 @@ class ScanReader {
  private:
   void Refill();
   void Restart();  // empties the register at bitPos_
-  // Runs one read of the plain reader at bitPos_ and takes its outcome.
+  // Runs one read of the plain reader at bitPos_ and takes its outcome:
+  // whatever the register cannot serve.
   template <class Read>
   ReadStep Slow(Read&& read);
+  [[gnu::noinline]] ReadStep SlowSymbol(const HuffLookup& lookup, unsigned* symbol);
+  [[gnu::noinline]] ReadStep SlowSymbolValue(const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value);
+  [[gnu::noinline]] ReadStep SlowBits(unsigned n, uint32_t* bits);
+  [[gnu::noinline]] ReadStep SlowLeadBit(uint32_t* bit);
 
   const uint8_t* data_;
   uint32_t length_;
@@ -109,5 +114,83 @@ class ScanReader {
   unsigned count_ = 0;   // valid bits in bits_
   uint32_t next_ = 0;    // next byte to load (length_ once a 0xFF stops loading)
 };
+
+// The register paths, inline in the scan decoders' loops.
+
+inline ReadStep ScanReader::Symbol(const HuffLookup& lookup, unsigned* symbol) {
+  if (count_ < 16) Refill();
+  if (count_ >= 16) {
+    unsigned s = 0, len = 0;
+    // Inside plain bytes no check can fire: a miss is a miss of the plain
+    // reader, with nothing consumed.
+    if (!lookup.Match(static_cast<uint32_t>(bits_ >> 48), &s, &len)) return ReadStep::kNoCode;
+    bits_ <<= len;
+    count_ -= len;
+    bitPos_ += len;
+    *symbol = s;
+    return ReadStep::kOk;
+  }
+  return SlowSymbol(lookup, symbol);
+}
+
+inline ReadStep ScanReader::SymbolValue(const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value) {
+  if (count_ < 32) Refill();
+  if (count_ >= 16) {
+    const uint32_t window = static_cast<uint32_t>(bits_ >> 48);
+    const HuffLookup::Short& hit = lookup.ShortCode(window);
+    // A DC category is the symbol itself; the short entries take the size
+    // from the low four bits, which is the same for DC symbols below 16.
+    if (hit.bits != 0 && (ac || hit.symbol < 16)) {
+      *symbol = hit.symbol;
+      *value = hit.value;
+      bits_ <<= hit.bits;
+      count_ -= hit.bits;
+      bitPos_ += hit.bits;
+      return ReadStep::kOk;
+    }
+    unsigned s = 0, len = 0;
+    if (!lookup.Match(window, &s, &len)) return ReadStep::kNoCode;
+    const unsigned size = ac ? (s & 15) : s;
+    if (size <= 16 && len + size <= count_) {
+      const uint64_t after = bits_ << len;
+      *value = size == 0 ? 0 : ExtendValue(static_cast<uint32_t>(after >> (64 - size)), size);
+      *symbol = s;
+      const unsigned used = len + size;
+      bits_ <<= used;  // used <= 32
+      count_ -= used;
+      bitPos_ += used;
+      return ReadStep::kOk;
+    }
+  }
+  return SlowSymbolValue(lookup, ac, symbol, value);
+}
+
+inline ReadStep ScanReader::Bits(unsigned n, uint32_t* bits) {
+  if (n == 0) {
+    *bits = 0;
+    return ReadStep::kOk;
+  }
+  if (count_ < n) Refill();
+  if (count_ >= n) {
+    *bits = static_cast<uint32_t>(bits_ >> (64 - n));
+    bits_ <<= n;
+    count_ -= n;
+    bitPos_ += n;
+    return ReadStep::kOk;
+  }
+  return SlowBits(n, bits);
+}
+
+inline ReadStep ScanReader::LeadBit(uint32_t* bit) {
+  if (count_ == 0) Refill();
+  if (count_ > 0) {
+    *bit = static_cast<uint32_t>(bits_ >> 63);
+    bits_ <<= 1;
+    --count_;
+    ++bitPos_;
+    return ReadStep::kOk;
+  }
+  return SlowLeadBit(bit);
+}
 
 }  // namespace rk
