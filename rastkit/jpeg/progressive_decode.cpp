@@ -37,6 +37,7 @@ namespace {
 constexpr int kPrefetchUnits = 4;
 // bitPos counts bits in 32 bits: a reader addresses at most 2^29 bytes.
 constexpr uint32_t kMaxStreamBytes = 0xFFFFFFFFu / 8;
+
 int16_t CallProgress(const UserCallBackRec* progress, int32_t done, int32_t total, void* work) {
   if (progress == nullptr || progress->proc == nullptr) return RK_OK;
   return progress->proc(done, total, work, progress->userData);
@@ -69,26 +70,6 @@ struct Scan {
   int ss = 0, se = 0, al = 0;
 };
 
-// Zeroes the coefficients at zigzag positions from .. to. A long range is
-// cleared with one wide store around the positions that must stay: a
-// 6..63 band keeps 6 values and clears the rest at once.
-void ZeroZigzagRange(int16_t* block, const uint8_t* zz, int from, int to) {
-  const int n = to - from + 1;
-  if (n <= 0) return;
-  if (n <= 24) {
-    for (int k = from; k <= to; ++k) block[zz[k]] = 0;
-    return;
-  }
-  int16_t kept[64];
-  int m = 0;
-  for (int k = 0; k < from; ++k) kept[m++] = block[zz[k]];
-  for (int k = to + 1; k < 64; ++k) kept[m++] = block[zz[k]];
-  std::memset(block, 0, 64 * sizeof(int16_t));
-  m = 0;
-  for (int k = 0; k < from; ++k) block[zz[k]] = kept[m++];
-  for (int k = to + 1; k < 64; ++k) block[zz[k]] = kept[m++];
-}
-
 // The four procedures of T.81 G.1.2 (and whole sequential blocks) on one
 // block each; the end-of-band run lives here between blocks.
 //
@@ -103,8 +84,8 @@ void ZeroZigzagRange(int16_t* block, const uint8_t* zz, int from, int to) {
 template <class Reader>
 class BlockCoder {
  public:
-  BlockCoder(Reader& reader, const uint8_t* zz, bool zzPermutation, const ZigzagMasks* masks, bool fresh)
-      : r_(reader), zz_(zz), zzPermutation_(zzPermutation), masks_(masks), fresh_(fresh) {}
+  BlockCoder(Reader& reader, const uint8_t* zz, const ZigzagMasks* masks, bool fresh)
+      : r_(reader), zz_(zz), masks_(masks), fresh_(fresh) {}
 
   uint32_t eobrun = 0;
 
@@ -300,16 +281,11 @@ class BlockCoder {
 
   void Clear(int16_t* block, int from, int to) {
     if (fresh_) return;
-    if (zzPermutation_) {
-      ZeroZigzagRange(block, zz_, from, to);
-    } else {
-      for (int k = from; k <= to; ++k) block[zz_[k]] = 0;
-    }
+    for (int k = from; k <= to; ++k) block[zz_[k]] = 0;
   }
 
   Reader& r_;
   const uint8_t* zz_;
-  bool zzPermutation_;
   const ZigzagMasks* masks_;
   bool fresh_;
 };
@@ -503,14 +479,16 @@ void ProgressiveDecoder::RunScan(const Scan& scan, uint32_t dataStart) {
   bool fresh = false;
   if (scan.kind == ScanKind::kAcFirst || scan.kind == ScanKind::kAcRefine || scan.kind == ScanKind::kSequential) {
     const uint64_t band = Positions(std::max(scan.ss, 1), scan.se);
-    fresh = scan.kind != ScanKind::kAcRefine && !reference;
+    // (Positions are zigzag positions: only a zigzag table that is a
+    // permutation keeps different bands on different coefficients.)
+    fresh = scan.kind != ScanKind::kAcRefine && !reference && zzPermutation_;
     for (int i = 0; i < scan.count; ++i) {
       fresh = fresh && (touched_[scan.comp[i]] & band) == 0;
       touched_[scan.comp[i]] |= band;
     }
   }
   Reader reader(table_->streamData, table_->streamLength, 0, endError);
-  BlockCoder<Reader> coder(reader, zz_, zzPermutation_, reference || !masks_ ? nullptr : &*masks_, fresh);
+  BlockCoder<Reader> coder(reader, zz_, reference || !masks_ ? nullptr : &*masks_, fresh);
   const bool interleaved = scan.count > 1;
   const int c0 = scan.comp[0];
   const int unitsWide = interleaved ? layout_->mcuCols : layout_->gridWide[c0];
