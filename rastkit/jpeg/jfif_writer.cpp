@@ -4,43 +4,12 @@
 
 #include "baseline_encode.h"
 #include "geometry.h"
+#include "segment_writer.h"
 #include "std_tables.h"
 #include "table_check.h"
 
 namespace rk {
 namespace {
-
-// Appends segments to the output, checking the whole segment against the
-// capacity before writing any of it.
-class SegmentWriter {
- public:
-  SegmentWriter(uint8_t* out, uint32_t capacity) : out_(out), capacity_(capacity) {}
-
-  // Room for `bytes` more: capacity - written >= bytes.
-  [[nodiscard]] bool Fits(uint64_t bytes) const { return bytes <= capacity_ - pos_; }
-  void Byte(uint8_t b) { out_[pos_++] = b; }
-  void U16(uint32_t v) {
-    Byte(static_cast<uint8_t>(v >> 8));
-    Byte(static_cast<uint8_t>(v));
-  }
-  void Bytes(const uint8_t* data, uint32_t n) {
-    std::memcpy(out_ + pos_, data, n);
-    pos_ += n;
-  }
-  void Marker(uint8_t code) {
-    Byte(0xFF);
-    Byte(code);
-  }
-  [[nodiscard]] uint32_t written() const { return pos_; }
-  [[nodiscard]] uint8_t* cursor() const { return out_ + pos_; }
-  [[nodiscard]] uint32_t left() const { return capacity_ - pos_; }
-  void Skip(uint32_t n) { pos_ += n; }
-
- private:
-  uint8_t* out_;
-  uint32_t capacity_;
-  uint32_t pos_ = 0;
-};
 
 constexpr uint8_t kSosColour[14] = {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x00, 0x00, 0x01,
                                     0x11, 0x02, 0x11, 0x00, 0x3F, 0x00};
@@ -71,84 +40,26 @@ uint32_t WriteStandardHuffmanTables(bool colour, std::span<uint8_t> out) {
   return n;
 }
 
-namespace {
-
-// What the writer puts around the scan, decided once from the table and
-// the record (see PlanStream).
-struct StreamPlan {
-  bool colour = true;
-  int tables = 2;  // DQT tables: 1 grey, 2 when tables 1 and 2 are equal, else 3
-  bool exif = false;
-  bool hasComment = false;
-  uint32_t commentLength = 0;
-  bool impliedTables = false;  // format bit 15 without 14: no DHT
-  bool restart = false;
-
-  // Bytes of every segment before the scan: SOI 2, APP1 (Exif) comment + 10
-  // or APP0 18 and COM comment + 4, DQT 4 + 65 per table, DHT 4 + 416 (208
-  // grey), SOF0 19 (13), DRI 6, SOS 14 (10). Colour with two tables and no
-  // comment: 2 + 18 + 134 + 420 + 19 + 14 = 607.
-  [[nodiscard]] uint64_t HeaderBytes() const {
-    uint64_t n = 2;
-    if (exif) {
-      n += hasComment ? commentLength + 10 : 0;
-    } else {
-      n += 18 + (hasComment ? commentLength + 4 : 0);
-    }
-    n += 4 + 65u * tables;
-    if (!impliedTables) n += 4 + (colour ? kStdHuffmanBytesColour : kStdHuffmanBytesGrey);
-    n += colour ? 19 : 13;
-    if (restart) n += 6;
-    n += colour ? 14 : 10;
-    return n;
-  }
-};
-
-// Checks what the writer and the encoder need of the picture's shape and
-// the table (whose arrays are there) and plans the segments. RK_OK, or RK_ERR_UNSUPPORTED for what
-// cannot be coded, a quantisation entry above 255 or a comment too long for
-// its segment; RK_ERR_NULL from CheckEncoderTables.
-int16_t PlanStream(const ModuleTableRec& table, const ImageBlkAttrRec& image, StreamPlan* plan) {
-  if (const int16_t r = CheckEncodableShape(image); r != RK_OK) return r;
-  McuGeometry geo;
-  ComputeMcuGeometry(image.format, geo);
-  plan->colour = geo.components == 3;
-  if (const int16_t r = CheckEncoderTables(table, geo.components); r != RK_OK) return r;
-
+int16_t CheckStreamHead(const ModuleTableRec& table, int components, bool exif, int* quantTables) {
+  const bool colour = components == 3;
   // DQT carries 8-bit entries: a wider one would be written as its low byte
   // while the data was quantised with the whole value.
-  plan->tables = !plan->colour ? 1 : EqualTables(table.quantTable[1], table.quantTable[2]) ? 2 : 3;
-  for (int t = 0; t < plan->tables; ++t) {
+  const int tables = !colour ? 1 : EqualTables(table.quantTable[1], table.quantTable[2]) ? 2 : 3;
+  for (int t = 0; t < tables; ++t) {
     for (int i = 0; i < 64; ++i) {
       if (table.quantTable[t][i] > 255) return RK_ERR_UNSUPPORTED;
     }
   }
-
-  plan->exif = image.methodParam == RK_METHOD_PARAM_EXIF;
-  plan->hasComment = table.comment != nullptr && table.commentLength >= 1;
-  plan->commentLength = plan->hasComment ? table.commentLength : 0;
-  if (plan->hasComment && plan->commentLength > (plan->exif ? kMaxApp1Comment : kMaxComComment)) {
-    return RK_ERR_UNSUPPORTED;
-  }
-  plan->impliedTables = (image.format & 0xC000) == RK_FORMAT_DEFAULT_HUFFMAN;
-  plan->restart = image.restartInterval != 0;
+  const bool hasComment = table.comment != nullptr && table.commentLength >= 1;
+  if (hasComment && table.commentLength > (exif ? kMaxApp1Comment : kMaxComComment)) return RK_ERR_UNSUPPORTED;
+  *quantTables = tables;
   return RK_OK;
 }
 
-}  // namespace
-
-int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback) {
-  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
-  if (const int16_t r = CheckEncodable(*image); r != RK_OK) return r;
-  StreamPlan plan;
-  if (const int16_t r = PlanStream(*table, *image, &plan); r != RK_OK) return r;
-  const bool colour = plan.colour;
-  const int tables = plan.tables;
-  const bool exif = plan.exif;
-  const bool hasComment = plan.hasComment;
-  const uint32_t commentLength = plan.commentLength;
-
-  SegmentWriter out(image->data, image->dataLength);
+int16_t WriteStreamHead(const ModuleTableRec& table, const ImageBlkAttrRec& image, bool exif, int quantTables,
+                        SegmentWriter& out) {
+  const bool hasComment = table.comment != nullptr && table.commentLength >= 1;
+  const uint32_t commentLength = hasComment ? table.commentLength : 0;
   if (!out.Fits(2)) return RK_ERR_BUFFER;
   out.Marker(0xD8);  // SOI
 
@@ -158,33 +69,70 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
       out.Marker(0xE1);
       out.U16(commentLength + 8);
       out.Bytes(reinterpret_cast<const uint8_t*>("Exif\0\0"), 6);
-      out.Bytes(table->comment, commentLength);
+      out.Bytes(table.comment, commentLength);
     }
   } else {
     if (!out.Fits(18)) return RK_ERR_BUFFER;
     static constexpr uint8_t kApp0Head[] = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x01};
     out.Bytes(kApp0Head, sizeof kApp0Head);
-    out.U16(image->xDpi != 0 ? image->xDpi : 72);
-    out.U16(image->yDpi != 0 ? image->yDpi : 72);
+    out.U16(image.xDpi != 0 ? image.xDpi : 72);
+    out.U16(image.yDpi != 0 ? image.yDpi : 72);
     out.Byte(0);
     out.Byte(0);
     if (hasComment) {
       if (!out.Fits(commentLength + 4)) return RK_ERR_BUFFER;
       out.Marker(0xFE);
       out.U16(commentLength + 2);
-      out.Bytes(table->comment, commentLength);
+      out.Bytes(table.comment, commentLength);
     }
   }
 
-  if (!out.Fits(4 + 65u * tables)) return RK_ERR_BUFFER;
+  if (!out.Fits(4 + 65u * quantTables)) return RK_ERR_BUFFER;
   out.Marker(0xDB);
-  out.U16(2 + 65u * tables);
-  for (int t = 0; t < tables; ++t) {
+  out.U16(2 + 65u * quantTables);
+  for (int t = 0; t < quantTables; ++t) {
     out.Byte(static_cast<uint8_t>(t));
-    for (int k = 0; k < 64; ++k) out.Byte(static_cast<uint8_t>(table->quantTable[t][table->zigzag[k]]));
+    for (int k = 0; k < 64; ++k) out.Byte(static_cast<uint8_t>(table.quantTable[t][table.zigzag[k]]));
   }
+  return RK_OK;
+}
 
-  if (!plan.impliedTables) {
+int16_t WriteFrameHeader(uint8_t marker, const ImageBlkAttrRec& image, const McuGeometry& geo, int quantTables,
+                         SegmentWriter& out) {
+  const uint32_t sofLength = geo.components == 3 ? 17 : 11;
+  if (!out.Fits(sofLength + 2)) return RK_ERR_BUFFER;
+  out.Marker(marker);
+  out.U16(sofLength);
+  out.Byte(8);
+  out.U16(image.height);
+  out.U16(image.width);
+  out.Byte(static_cast<uint8_t>(geo.components));
+  for (int c = 0; c < geo.components; ++c) {
+    const int h = ((image.format >> (4 * c)) & 3) + 1;
+    const int v = ((image.format >> (4 * c + 2)) & 3) + 1;
+    out.Byte(static_cast<uint8_t>(c));
+    out.Byte(static_cast<uint8_t>(h * 16 + v));
+    out.Byte(static_cast<uint8_t>(c == 0 ? 0 : c == 1 ? 1 : quantTables - 1));
+  }
+  return RK_OK;
+}
+
+int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback) {
+  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
+  if (const int16_t r = CheckEncodable(*image); r != RK_OK) return r;
+  McuGeometry geo;
+  ComputeMcuGeometry(image->format, geo);
+  const bool colour = geo.components == 3;
+  if (const int16_t r = CheckEncoderTables(*table, geo.components); r != RK_OK) return r;
+  const bool exif = image->methodParam == RK_METHOD_PARAM_EXIF;
+  int tables = 0;
+  if (const int16_t r = CheckStreamHead(*table, geo.components, exif, &tables); r != RK_OK) return r;
+
+  SegmentWriter out(image->data, image->dataLength);
+  if (const int16_t r = WriteStreamHead(*table, *image, exif, tables, out); r != RK_OK) return r;
+
+  const bool impliedTables = (image->format & 0xC000) == RK_FORMAT_DEFAULT_HUFFMAN;
+  if (!impliedTables) {
     const uint32_t body = colour ? kStdHuffmanBytesColour : kStdHuffmanBytesGrey;
     if (!out.Fits(body + 4)) return RK_ERR_BUFFER;
     out.Marker(0xC4);
@@ -192,24 +140,9 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
     out.Skip(WriteStandardHuffmanTables(colour, {out.cursor(), body}));
   }
 
-  const uint32_t sofLength = colour ? 17 : 11;
-  if (!out.Fits(sofLength + 2)) return RK_ERR_BUFFER;
-  out.Marker(0xC0);
-  out.U16(sofLength);
-  out.Byte(8);
-  out.U16(image->height);
-  out.U16(image->width);
-  const int components = colour ? 3 : 1;
-  out.Byte(static_cast<uint8_t>(components));
-  for (int c = 0; c < components; ++c) {
-    const int h = ((image->format >> (4 * c)) & 3) + 1;
-    const int v = ((image->format >> (4 * c + 2)) & 3) + 1;
-    out.Byte(static_cast<uint8_t>(c));
-    out.Byte(static_cast<uint8_t>(h * 16 + v));
-    out.Byte(static_cast<uint8_t>(c == 0 ? 0 : c == 1 ? 1 : tables - 1));
-  }
+  if (const int16_t r = WriteFrameHeader(0xC0, *image, geo, tables, out); r != RK_OK) return r;
 
-  if (plan.restart) {
+  if (image->restartInterval != 0) {
     if (!out.Fits(6)) return RK_ERR_BUFFER;
     out.Marker(0xDD);
     out.U16(4);
@@ -248,11 +181,38 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
   return RK_OK;
 }
 
+// Bytes of every segment before the scan: SOI 2, APP1 (Exif) comment + 10
+// or APP0 18 and COM comment + 4, DQT 4 + 65 per table, DHT 4 + 416 (208
+// grey), SOF0 19 (13), DRI 6, SOS 14 (10). Colour with two tables and no
+// comment: 2 + 18 + 134 + 420 + 19 + 14 = 607.
 uint64_t MaxJfifStreamBytes(const ModuleTableRec& table, const ImageBlkAttrRec& image, int16_t* result) {
-  StreamPlan plan;
-  *result = PlanStream(table, image, &plan);
+  *result = CheckEncodableShape(image);
   if (*result != RK_OK) return 0;
-  return plan.HeaderBytes() + MaxScanBytes(image) + 2;  // + EOI
+  McuGeometry geo;
+  ComputeMcuGeometry(image.format, geo);
+  *result = CheckEncoderTables(table, geo.components);
+  if (*result != RK_OK) return 0;
+  const bool colour = geo.components == 3;
+  const bool exif = image.methodParam == RK_METHOD_PARAM_EXIF;
+  int tables = 0;
+  *result = CheckStreamHead(table, geo.components, exif, &tables);
+  if (*result != RK_OK) return 0;
+  const bool hasComment = table.comment != nullptr && table.commentLength >= 1;
+  const uint64_t comment = hasComment ? table.commentLength : 0;
+  uint64_t n = 2;
+  if (exif) {
+    n += hasComment ? comment + 10 : 0;
+  } else {
+    n += 18 + (hasComment ? comment + 4 : 0);
+  }
+  n += 4 + 65u * tables;
+  if ((image.format & 0xC000) != RK_FORMAT_DEFAULT_HUFFMAN) {
+    n += 4 + (colour ? kStdHuffmanBytesColour : kStdHuffmanBytesGrey);
+  }
+  n += colour ? 19 : 13;
+  if (image.restartInterval != 0) n += 6;
+  n += colour ? sizeof kSosColour : sizeof kSosGrey;
+  return n + MaxScanBytes(image) + 2;  // + EOI
 }
 
 }  // namespace rk
