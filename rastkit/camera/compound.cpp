@@ -48,30 +48,41 @@ void* Finish(int16_t* result, int16_t code, void* block) {
 uint32_t DetailMeasure(const uint8_t* pixels, int width, int height, int32_t rowStride) {
   if (width < 3 || height < 3) return 0;
   // Per interior pixel: the Laplacian 4c - (left + right + above + below)
-  // of each channel, the three taken as an RGB triple into luminance, and
-  // its magnitude summed; in runs of up to 256 pixels through the kernel's
-  // row form.
+  // of each channel, the three taken as an RGB triple into luminance
+  // (through the kernel's row form), and its magnitude summed. The rows
+  // are split into channel planes first, in runs of up to 256 pixels, so
+  // that each step is a plain loop over contiguous samples.
   constexpr int kRun = 256;
-  int16_t lr[kRun], lg[kRun], lb[kRun];
+  int16_t plane[3][3][kRun + 2];  // rows above, at and below; blue, green, red
+  int16_t lap[3][kRun];
   uint64_t sum = 0;
-  for (int y = 1; y < height - 1; ++y) {
-    const uint8_t* row = pixels + static_cast<int64_t>(y) * rowStride;
-    const uint8_t* above = row - rowStride;
-    const uint8_t* below = row + rowStride;
-    for (int x0 = 1; x0 < width - 1; x0 += kRun) {
-      const int n = std::min(kRun, width - 1 - x0);
-      for (int j = 0; j < n; ++j) {
-        const int i = 3 * (x0 + j);
-        auto laplacian = [&](int k) {
-          return static_cast<int16_t>(4 * row[i + k] - row[i + k - 3] - row[i + k + 3] - above[i + k] -
-                                      below[i + k]);
-        };
-        lb[j] = laplacian(0);  // blue-green-red pixels
-        lg[j] = laplacian(1);
-        lr[j] = laplacian(2);
+  for (int x0 = 1; x0 < width - 1; x0 += kRun) {
+    const int n = std::min(kRun, width - 1 - x0);
+    auto load = [&](int y, int16_t (*dst)[kRun + 2]) {
+      const uint8_t* p = pixels + static_cast<int64_t>(y) * rowStride + 3 * (x0 - 1);
+      for (int j = 0; j < n + 2; ++j, p += 3) {
+        dst[0][j] = p[0];
+        dst[1][j] = p[1];
+        dst[2][j] = p[2];
       }
-      RgbToYccRow(lr, lg, lb, static_cast<size_t>(n));
-      for (int j = 0; j < n; ++j) sum += static_cast<uint64_t>(std::abs(lr[j]));
+    };
+    load(0, plane[0]);
+    load(1, plane[1]);
+    for (int y = 1; y < height - 1; ++y) {
+      int16_t (*above)[kRun + 2] = plane[(y - 1) % 3];
+      int16_t (*centre)[kRun + 2] = plane[y % 3];
+      int16_t (*below)[kRun + 2] = plane[(y + 1) % 3];
+      load(y + 1, below);
+      for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < n; ++j) {
+          lap[k][j] = static_cast<int16_t>(4 * centre[k][j + 1] - centre[k][j] - centre[k][j + 2] - above[k][j + 1] -
+                                           below[k][j + 1]);
+        }
+      }
+      RgbToYccRow(lap[2], lap[1], lap[0], static_cast<size_t>(n));  // luminance lands in the red row
+      uint32_t rowSum = 0;
+      for (int j = 0; j < n; ++j) rowSum += static_cast<uint32_t>(std::abs(lap[2][j]));
+      sum += rowSum;
     }
   }
   return static_cast<uint32_t>(sum / (static_cast<uint64_t>(width - 2) * static_cast<uint64_t>(height - 2)));

@@ -54,6 +54,17 @@ struct ProgressSpan {
 [[nodiscard]] int16_t EncodeKstmThumbnail(ModuleTableRec* table, const ImageBlkAttrRec& source, uint8_t* out,
                                           uint32_t capacity, uint32_t* written, const ProgressSpan& progress);
 
+// One thumbnail block, level-shifted samples in, reduced terms out: the
+// forward transform of the baseline encoder, then DC -> (DC + 64) / 128
+// and each AC term -> its sign when its magnitude reaches 255, else 0. A
+// block whose samples span at most 60 levels (no AC term can then reach
+// 255) has only its DC formed; reference:: always transforms the whole
+// block, with the same result.
+void ReduceThumbnailBlock(const ModuleTableRec& table, int16_t* block);
+namespace reference {
+void ReduceThumbnailBlock(const ModuleTableRec& table, int16_t* block);
+}  // namespace reference
+
 // Writes "KM", six zero bytes, the module table's quantisation tables 0 and
 // 1 in zigzag order and the baseline 4:2:2 scan of the picture (without
 // FF D9) at out, and the byte count through written. Results of the

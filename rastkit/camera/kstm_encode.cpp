@@ -1,6 +1,7 @@
 // KSTM encoders: the thumbnail stream (4:2:0 MCUs whose blocks keep only a
 // coarse DC term and the sign of strong AC terms) and the image data ("KM"
 // header and a baseline 4:2:2 scan), from the baseline encoder's kernels.
+#include <algorithm>
 #include <cstring>
 
 #include "camera/common.h"
@@ -18,14 +19,6 @@
 namespace rk::camera {
 namespace {
 
-// Reduction of one transformed thumbnail block: DC 8 x (mean - 128) becomes
-// (DC + 64) / 128, about (mean - 128) / 16, which the decoder scales back by
-// 16; an AC term keeps only its sign, and only from a magnitude of 255.
-void ReduceBlock(int16_t* block) {
-  block[0] = static_cast<int16_t>((block[0] + 64) / 128);  // truncates toward zero
-  for (int i = 1; i < 64; ++i) block[i] = static_cast<int16_t>(block[i] >= 255 ? 1 : block[i] <= -255 ? -1 : 0);
-}
-
 // The baseline encoder's progress, one call per MCU row, relayed as
 // (offset + row, total); its closing call after the last row belongs to the
 // whole operation and is answered here with 0.
@@ -40,7 +33,64 @@ int16_t RelayProgress(int32_t done, int32_t, void* work, uintptr_t userData) {
   return CallProgress(relay->span.user, relay->span.offset + done, relay->span.total, work);
 }
 
+// Reduction of one transformed thumbnail block: DC 8 x (mean - 128) becomes
+// (DC + 64) / 128, about (mean - 128) / 16, which the decoder scales back by
+// 16; an AC term keeps only its sign, and only from a magnitude of 255.
+void Reduce(int16_t* block) {
+  block[0] = static_cast<int16_t>((block[0] + 64) / 128);  // truncates toward zero
+  for (int i = 1; i < 64; ++i) block[i] = static_cast<int16_t>(block[i] >= 255 ? 1 : block[i] <= -255 ? -1 : 0);
+}
+
+inline int32_t Round16(int32_t v) { return (v + 32768) >> 16; }
+
+// The largest span of sample values for which no AC term can reach 255.
+// An AC term is 1/4 x C(u) C(v) x the sum of the samples against two
+// cosine rows, and the same sum against the samples minus their mid-level
+// (the cosines of an AC row sum to 0), each at most span / 2. The absolute
+// cosines of a row, times C, sum to at most sqrt(32) (row 4: 8 x 0.7071),
+// so |F| <= 1/4 x 32 x span / 2 = 4 x span. The integer transform rounds
+// twice and stays within 2 of the exact one: 4 x 60 + 2 = 242 < 255. A
+// checkerboard of row-4 signs with span 64 reaches 256.
+constexpr int kFlatSpan = 60;
+
 }  // namespace
+
+void ReduceThumbnailBlock(const ModuleTableRec& table, int16_t* block) {
+  if (HasStandardTransformConstants(table)) {
+    int16_t lo = block[0], hi = block[0];
+    for (int i = 1; i < 64; ++i) {
+      lo = std::min(lo, block[i]);
+      hi = std::max(hi, block[i]);
+    }
+    if (hi - lo <= kFlatSpan) {
+      // Only the DC term can survive: the transform's DC with its own two
+      // roundings (each row's sum times r, then the column of those).
+      const int32_t r = table.idctConst[0];
+      int32_t column = 0;
+      for (int row = 0; row < 8; ++row) {
+        const int16_t* x = block + 8 * row;
+        column += Round16(r * (x[0] + x[1] + x[2] + x[3] + x[4] + x[5] + x[6] + x[7]));
+      }
+      const int32_t dc = Round16(r * column);
+      std::fill_n(block, 64, int16_t{0});
+      block[0] = static_cast<int16_t>((dc + 64) / 128);
+      return;
+    }
+    ForwardDct(table.coefScratch, block);
+  } else {
+    rk::reference::ForwardDct(table, block);
+  }
+  Reduce(block);
+}
+
+namespace reference {
+
+void ReduceThumbnailBlock(const ModuleTableRec& table, int16_t* block) {
+  rk::reference::ForwardDct(table, block);
+  Reduce(block);
+}
+
+}  // namespace reference
 
 int16_t EncodeKstmThumbnail(ModuleTableRec* table, const ImageBlkAttrRec& source, uint8_t* out, uint32_t capacity,
                             uint32_t* written, const ProgressSpan& progress) {
@@ -57,23 +107,18 @@ int16_t EncodeKstmThumbnail(ModuleTableRec* table, const ImageBlkAttrRec& source
   image.format = kKstmThumbFormat;
   image.pixelFormat = 0;
   const PixelSource src = PixelSource::From(image, geo);
-  const bool standardDct = HasStandardTransformConstants(*table);
   int16_t predictor[3] = {0, 0, 0};
+  const int blocksPerMcu = geo.totalBlocks();  // four luminance, Cb, Cr
   BitWriter writer(out, capacity);
   for (int y0 = 0; y0 < image.height; y0 += geo.mcuHeight) {
     for (int x0 = 0; x0 < image.width; x0 += geo.mcuWidth) {
       GatherMcu(src, geo, x0, y0, area);
       SplitBlocks(geo, area);
       int16_t* block = area.blocks;
-      for (int b = 0; b < geo.totalBlocks(); ++b, block += 64) {
+      for (int b = 0; b < blocksPerMcu; ++b, block += 64) {
         const int c = b < 4 ? 0 : b - 3;
         const int set = c == 0 ? 0 : 1;
-        if (standardDct) {
-          ForwardDct(table->coefScratch, block);
-        } else {
-          reference::ForwardDct(*table, block);
-        }
-        ReduceBlock(block);
+        ReduceThumbnailBlock(*table, block);
         if (!EncodeBlock(writer, block, table->zigzag, table->dcCodeTable[set], table->acCodeTable[set],
                          &predictor[c])) {
           return RK_ERR_UNSUPPORTED;

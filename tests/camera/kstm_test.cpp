@@ -6,6 +6,7 @@
 #include <random>
 
 #include "cam/kernels.h"
+#include "camera/kstm.h"
 #include "camera_helpers.h"
 #include "camera_writer.h"
 
@@ -141,6 +142,34 @@ TEST(KstmData, ThumbnailPixelsAreTheValuesOfTheDcTerms) {
       ASSERT_EQ(p[2], bl) << "MCU " << m << " block " << b;
     }
   }
+}
+
+TEST(KstmData, ThumbnailBlockShortcutAgreesWithTheWholeTransform) {
+  // Blocks of up to 60 levels take the DC-only shortcut. The checkerboard of
+  // row-4 cosine signs (+ - - + + - - +) puts the most energy into one AC
+  // term: span 60 gives 240 (dropped), span 64 gives 256 (kept as +-1).
+  Table table(false);
+  std::mt19937 rng(8);
+  auto sign = [](int i) { return (i % 4 == 0 || i % 4 == 3) ? 1 : -1; };
+  for (int trial = 0; trial < 4000; ++trial) {
+    int16_t block[64];
+    const int span = trial < 2000 ? 58 + trial % 8 : static_cast<int>(rng() % 90);
+    const int low = -128 + static_cast<int>(rng() % static_cast<unsigned>(257 - span));
+    for (int i = 0; i < 64; ++i) {
+      const bool high = trial % 2 == 0 ? sign(i / 8) * sign(i % 8) > 0 : rng() % 2 == 0;
+      block[i] = static_cast<int16_t>(high ? low + span : low + static_cast<int>(rng() % 2) * (trial % 3 == 0 ? 0 : span));
+    }
+    int16_t fast[64], plain[64];
+    std::copy(block, block + 64, fast);
+    std::copy(block, block + 64, plain);
+    rk::camera::ReduceThumbnailBlock(*table.get(), fast);
+    rk::camera::reference::ReduceThumbnailBlock(*table.get(), plain);
+    ASSERT_TRUE(std::equal(fast, fast + 64, plain)) << "trial " << trial << " span " << span;
+  }
+  int16_t strong[64];
+  for (int i = 0; i < 64; ++i) strong[i] = static_cast<int16_t>(sign(i / 8) * sign(i % 8) > 0 ? 32 : -32);
+  rk::camera::ReduceThumbnailBlock(*table.get(), strong);
+  EXPECT_EQ(strong[8 * 4 + 4], 1);  // the span-64 checkerboard keeps its term
 }
 
 TEST(KstmData, ImageRoundTripAndProgress) {
