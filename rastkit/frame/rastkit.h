@@ -473,7 +473,11 @@ RK_API uint32_t RkGetCAMDecodeWorkSpaceSize(void);
  * Huffman tables into it, with the lookup buffers when installed.  *size is
  * the byte count of data and is not changed; nothing at or past it is read.
  * format bit 15 with bit 14 clear on entry asks for the default Huffman
- * tables (for streams without DHT).  Returns the offset of the SOI (>= 0),
+ * tables (for streams without DHT).  A progressive frame (SOF2) sets
+ * RK_FORMAT_PROGRESSIVE, data at the SOI and dataLength from SOI to EOI; so
+ * does a sequential frame coded in several scans (or in one scan that lists
+ * fewer components than the frame), which only the progressive decoder
+ * reads: callers choose RkDecompressImageByProgJPEG on that bit.  Returns the offset of the SOI (>= 0),
  * -1 (no usable stream: no SOI/EOI, SOS, DQT, DHT or SOF0/SOF2 frame; or a
  * refused one: a frame of other than 1 or 3 components, other than 8-bit
  * samples, sampling factors outside 1..4 or whose spans do not divide the
@@ -483,9 +487,9 @@ RK_API int32_t RkDecodeJFIFHeader(ModuleTableRec* table, const uint8_t* data, co
 
 /* One-call decode of a baseline or progressive JPEG into a top-down 32-bit
  * buffer (per pixel: one untouched byte, then R, G, B).  rowStride is the
- * byte distance between rows.  Returns the decoder's result, -2 (table,
- * data, size or pixels null) or -3 (header unusable, or a progressive
- * stream while no progressive decoder is linked in). */
+ * byte distance between rows.  Streams with RK_FORMAT_PROGRESSIVE go to
+ * the progressive decoder.  Returns the decoder's result, -2 (table, data,
+ * size or pixels null) or -3 (header unusable). */
 RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const uint32_t* size, uint8_t* pixels, int32_t rowStride, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */
@@ -506,13 +510,29 @@ RK_API int16_t RkDecompressImageByJPEG(ModuleTableRec* table, ImageBlkAttrRec* i
 /* JPEG progressive decoding                                                */
 /* ------------------------------------------------------------------------ */
 
-/* Decodes a progressive stream prepared by RkDecodeJFIFHeader into the
- * record's pixel buffer.  0, -1 (a scan ended in error, nothing written),
- * -2, -108, -1000 (stopped during reconstruction). */
+/* Decodes a progressive stream prepared by RkDecodeJFIFHeader (data at
+ * the SOI, dataLength to the EOI) into the record's pixel buffer; also a
+ * sequential stream in several scans.  Walks the stream from data: DHT and
+ * DRI met between scans apply to the scans after them.  Scan components are
+ * found by their whole identifier among the frame's (componentIds); scans
+ * of one component cover its T.81 block grid, each block one unit of the
+ * restart interval.  Writes the MCU geometry into the record; overwrites
+ * the module table's Huffman code tables (and lookup buffers) with the
+ * scans' tables.  Results: 0; -1 (a scan ended in error or the stream holds
+ * no scan: nothing written); -2 (table or record null, or the table's
+ * arrays missing); -3 (no pixels or data, a format it cannot handle, a
+ * pixel buffer beyond 2^32 - 1 bytes); -8 (a DC scan's data ended at
+ * another segment's marker: nothing written); -108; -1000 (stopped during
+ * reconstruction, after each MCU row; the final call's value is ignored).
+ * A scan's data ends at the next marker other than RSTn; an AC scan that
+ * ends early leaves the rest of its band as it is. */
 RK_API int16_t RkDecompressImageByProgJPEG(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Bytes of work shop a progressive decode of this image needs; 0 for a
- * null record. */
+/* Bytes of work shop a progressive decode of this image needs:
+ * max(128 x blocks per MCU + 6 x MCU width x MCU height, 1058) + 6 x padded
+ * width x padded height; 0 for a null record or a format it cannot
+ * handle, 0xFFFFFFFF when the size does not fit 32 bits (such a picture is
+ * then decoded without a work shop only). */
 RK_API uint32_t RkGetProgJPEGDecodeWorkSpaceSize(ImageBlkAttrRec* image);
 
 /* ------------------------------------------------------------------------ */
@@ -520,14 +540,24 @@ RK_API uint32_t RkGetProgJPEGDecodeWorkSpaceSize(ImageBlkAttrRec* image);
 /* ------------------------------------------------------------------------ */
 
 /* Writes the record's pixels as a progressive JPEG file into data (capacity
- * in dataLength, replaced by the bytes written on success).  Uses the
- * module table's quantisation tables and overwrites its Huffman tables.
- * 0, -1, -2, -4 (output too small), -7 (no usable optimised Huffman table),
- * -108, -1000. */
+ * in dataLength; on success dataLength = the stream's size, SOI to EOI, and
+ * data points at the first byte after SOF2; on failure both are kept).
+ * SOI, APP0 (never APP1), COM with the global comment, DQT, SOF2, then
+ * seven scans (three for grey) of spectral selection, each after a DHT
+ * optimised for it, and EOI.  Partial MCUs repeat the last column and row.
+ * Uses the module table's quantisation tables and leaves the scans' tables
+ * in its Huffman code tables.  restartInterval is not read.  Results: 0;
+ * -1; -2 (table or record null, arrays missing); -3 (nothing written: zero
+ * width or height, no pixels or data, what the baseline writer refuses, a
+ * quantisation entry above 255, a comment too long for COM); -4 (a segment
+ * or scan does not fit; nothing is stored past the capacity); -7 (an
+ * optimised table would need a code longer than 32 bits); -108; -1000
+ * (stopped during the transform pass, after each MCU row; no scan
+ * written). */
 RK_API int16_t RkExportImageByProgJFIF(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Bytes of work shop a progressive encode of this image needs; 0 for a
- * null record. */
+/* Bytes of work shop a progressive encode of this image needs:
+ * RkGetProgJPEGDecodeWorkSpaceSize + 6400; 0 for a null record. */
 RK_API uint32_t RkGetProgJPEGEncodeWorkSpaceSize(ImageBlkAttrRec* image);
 
 /* ------------------------------------------------------------------------ */

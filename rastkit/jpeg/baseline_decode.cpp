@@ -210,9 +210,7 @@ RK_API int16_t RkDecodeJFIF(ModuleTableRec* table, const uint8_t* data, const ui
   if (RkDecodeJFIFHeader(table, data, size, &image) < 0 || image.data == nullptr) {
     return RK_ERR_UNSUPPORTED;
   }
-  // The library has no progressive decoder yet: such streams are refused
-  // here until RkDecompressImageByProgJPEG exists to take them.
-  if (image.format & RK_FORMAT_PROGRESSIVE) return RK_ERR_UNSUPPORTED;
+  if (image.format & RK_FORMAT_PROGRESSIVE) return RkDecompressImageByProgJPEG(table, &image, progress);
   return RkDecompressImageByJPEG(table, &image, progress);
 }
 

@@ -61,10 +61,11 @@ PixelSource PixelSource::From(const ImageBlkAttrRec& image, const McuGeometry& g
   return s;
 }
 
-void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area) {
+void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area,
+               EdgeFill edge) {
   const int w = geo.mcuWidth, h = geo.mcuHeight;
   if (src.planar || x0 + w > src.width || y0 + h > src.height) {
-    reference::GatherMcu(src, geo, x0, y0, area);
+    reference::GatherMcu(src, geo, x0, y0, area, edge);
     reference::ConvertColour(src, geo, area);
     return;
   }
@@ -113,15 +114,20 @@ void SplitBlocks(const McuGeometry& geo, const McuWorkArea& area) {
 
 namespace reference {
 
-void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area) {
+void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area,
+               EdgeFill edge) {
   const int w = geo.mcuWidth, h = geo.mcuHeight;
   for (int r = 0; r < h; ++r) {
     for (int s = 0; s < w; ++s) {
-      const int x = x0 + s, y = y0 + r;
+      int x = x0 + s, y = y0 + r;
       const int i = r * w + s;
       if (x >= src.width || y >= src.height) {
-        area.plane[0][i] = area.plane[1][i] = area.plane[2][i] = 0;  // black outside the image
-        continue;
+        if (edge == EdgeFill::kBlack) {
+          area.plane[0][i] = area.plane[1][i] = area.plane[2][i] = 0;  // black outside the image
+          continue;
+        }
+        x = std::min(x, src.width - 1);
+        y = std::min(y, src.height - 1);
       }
       const int64_t row = src.StoredRow(y);
       if (src.planar) {

@@ -35,10 +35,16 @@ struct PixelSource {
 constexpr int kPlanarChromaMin = -127;
 constexpr int kPlanarChromaMax = 128;
 
+// What fills the parts of edge MCUs that lie outside the image: black (the
+// baseline writer) or the nearest pixel of the last column or row (the
+// progressive writer).
+enum class EdgeFill : uint8_t { kBlack, kRepeat };
+
 // Fills the planes with the MCU whose top-left pixel is (x0, y0) and
 // converts it to YCbCr (planar input is copied as it is). MCUs that lie
 // wholly inside an 8-bit image take a fused loop; the others the plain one.
-void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area);
+void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area,
+               EdgeFill edge = EdgeFill::kBlack);
 
 // Averages each component's plane down to its span, subtracts 128 from
 // component 0 and writes the blocks in buffer order. Common reductions
@@ -48,7 +54,8 @@ void SplitBlocks(const McuGeometry& geo, const McuWorkArea& area);
 namespace reference {
 
 // Sample by sample, with the image bounds checked for every sample.
-void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area);
+void GatherMcu(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area,
+               EdgeFill edge = EdgeFill::kBlack);
 // RgbToYcc on every sample of the three planes (colour), or Y only into
 // plane 0 (grey). Not applied to planar input.
 void ConvertColour(const PixelSource& src, const McuGeometry& geo, const McuWorkArea& area);

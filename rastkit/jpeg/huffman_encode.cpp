@@ -5,24 +5,6 @@
 namespace rk {
 namespace {
 
-// Size category: the number of bits of |v| (0 for 0); |v| <= 2^s - 1.
-inline int SizeOf(int32_t v) {
-  const uint32_t mag = static_cast<uint32_t>(v < 0 ? -v : v);
-  return 32 - std::countl_zero(mag);
-}
-
-// The s value bits: v itself when positive, v - 1 when negative (its low s
-// bits are then the one's complement of |v|).
-inline uint32_t ValueBits(int32_t v, int s) {
-  return static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << s) - 1);
-}
-
-// A code entry is usable with a length of 1 .. 16 (the longest a DHT
-// segment can describe); anything else counts as "no code" and writes
-// nothing, so a corrupt table cannot push more than 16 bits per code.
-inline int CodeLength(const HuffCodeRec& c) { return c.length <= 16 ? c.length : 0; }
-inline uint32_t CodeBits(const HuffCodeRec& c) { return c.code & ((1u << CodeLength(c)) - 1); }
-
 constexpr int kZrl = 0xF0;
 constexpr int kEob = 0x00;
 

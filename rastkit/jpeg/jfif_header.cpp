@@ -60,6 +60,11 @@ class JfifParser {
   bool frameSeen_ = false;
   bool dataStart_ = false;
   bool eoi_ = false;
+  int64_t eoiAt_ = 0;
+  // Scans of a sequential frame: more than one, or one that lists fewer
+  // components than the frame, is for the progressive decoder.
+  int sequentialScans_ = 0;
+  bool partialScan_ = false;
 };
 
 // The lookup buffers are rebuilt from the code tables as the parse left
@@ -195,6 +200,8 @@ bool JfifParser::Sos(int64_t at, uint32_t length) {
   if (image_->format & RK_FORMAT_PROGRESSIVE) return true;
   if (length < 3) return false;
   const int components = data_[at + 4];
+  ++sequentialScans_;
+  if (frameSeen_ && components != ((image_->format >> 12) & 3)) partialScan_ = true;
   // A colour stream that defines only destination-0 tables codes every
   // component with them. Tables implied by the caller (format bit 15)
   // count as chrominance tables, so the reinstalled defaults stay.
@@ -248,6 +255,7 @@ int32_t JfifParser::Run() {
       const int64_t start = (image_->format & RK_FORMAT_PROGRESSIVE) ? soi_ : image_->dataOffset;
       image_->dataLength = static_cast<uint32_t>(i - start);
       eoi_ = true;
+      eoiAt_ = i;
       break;
     }
     if (!HasLengthField(m)) {
@@ -285,6 +293,16 @@ int32_t JfifParser::Run() {
   }
 
   if (!eoi_ || !dataStart_ || !frameSeen_) return RK_ERR_FORMAT;
+  if (!(image_->format & RK_FORMAT_PROGRESSIVE) && (sequentialScans_ > 1 || partialScan_)) {
+    // A sequential frame coded in several scans (components one by one, as
+    // some encoders write them): the baseline decoder reads one interleaved
+    // scan only, the progressive decoder reads these too. The record says
+    // so as it does for a progressive frame: the progressive bit, and the
+    // stream from SOI to EOI.
+    image_->format |= RK_FORMAT_PROGRESSIVE;
+    MarkProgressiveStart();
+    image_->dataLength = static_cast<uint32_t>(eoiAt_ - soi_);
+  }
   if (image_->width == 0 || image_->height == 0) return RK_ERR_FORMAT;
   if (seen_ != (kSeenSoi | kSeenDht | kSeenDqt)) return RK_ERR_FORMAT;
   return static_cast<int32_t>(soi_);

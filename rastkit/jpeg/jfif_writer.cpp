@@ -4,42 +4,11 @@
 
 #include "baseline_encode.h"
 #include "geometry.h"
+#include "segment_writer.h"
 #include "std_tables.h"
 
 namespace rk {
 namespace {
-
-// Appends segments to the output, checking the whole segment against the
-// capacity before writing any of it.
-class SegmentWriter {
- public:
-  SegmentWriter(uint8_t* out, uint32_t capacity) : out_(out), capacity_(capacity) {}
-
-  // Room for `bytes` more: capacity - written >= bytes.
-  [[nodiscard]] bool Fits(uint64_t bytes) const { return bytes <= capacity_ - pos_; }
-  void Byte(uint8_t b) { out_[pos_++] = b; }
-  void U16(uint32_t v) {
-    Byte(static_cast<uint8_t>(v >> 8));
-    Byte(static_cast<uint8_t>(v));
-  }
-  void Bytes(const uint8_t* data, uint32_t n) {
-    std::memcpy(out_ + pos_, data, n);
-    pos_ += n;
-  }
-  void Marker(uint8_t code) {
-    Byte(0xFF);
-    Byte(code);
-  }
-  [[nodiscard]] uint32_t written() const { return pos_; }
-  [[nodiscard]] uint8_t* cursor() const { return out_ + pos_; }
-  [[nodiscard]] uint32_t left() const { return capacity_ - pos_; }
-  void Skip(uint32_t n) { pos_ += n; }
-
- private:
-  uint8_t* out_;
-  uint32_t capacity_;
-  uint32_t pos_ = 0;
-};
 
 constexpr uint8_t kSosColour[14] = {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x00, 0x00, 0x01,
                                     0x11, 0x02, 0x11, 0x00, 0x3F, 0x00};
@@ -70,29 +39,26 @@ uint32_t WriteStandardHuffmanTables(bool colour, std::span<uint8_t> out) {
   return n;
 }
 
-int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback) {
-  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
-  if (const int16_t r = CheckEncodable(*image); r != RK_OK) return r;
-  McuGeometry geo;
-  ComputeMcuGeometry(image->format, geo);
-  const bool colour = geo.components == 3;
-  if (const int16_t r = CheckEncoderTables(*table, geo.components); r != RK_OK) return r;
-
+int16_t CheckStreamHead(const ModuleTableRec& table, int components, bool exif, int* quantTables) {
+  const bool colour = components == 3;
   // DQT carries 8-bit entries: a wider one would be written as its low byte
   // while the data was quantised with the whole value.
-  const int tables = !colour ? 1 : EqualTables(table->quantTable[1], table->quantTable[2]) ? 2 : 3;
+  const int tables = !colour ? 1 : EqualTables(table.quantTable[1], table.quantTable[2]) ? 2 : 3;
   for (int t = 0; t < tables; ++t) {
     for (int i = 0; i < 64; ++i) {
-      if (table->quantTable[t][i] > 255) return RK_ERR_UNSUPPORTED;
+      if (table.quantTable[t][i] > 255) return RK_ERR_UNSUPPORTED;
     }
   }
+  const bool hasComment = table.comment != nullptr && table.commentLength >= 1;
+  if (hasComment && table.commentLength > (exif ? kMaxApp1Comment : kMaxComComment)) return RK_ERR_UNSUPPORTED;
+  *quantTables = tables;
+  return RK_OK;
+}
 
-  const bool exif = image->methodParam == RK_METHOD_PARAM_EXIF;
-  const bool hasComment = table->comment != nullptr && table->commentLength >= 1;
-  const uint32_t commentLength = hasComment ? table->commentLength : 0;
-  if (hasComment && commentLength > (exif ? kMaxApp1Comment : kMaxComComment)) return RK_ERR_UNSUPPORTED;
-
-  SegmentWriter out(image->data, image->dataLength);
+int16_t WriteStreamHead(const ModuleTableRec& table, const ImageBlkAttrRec& image, bool exif, int quantTables,
+                        SegmentWriter& out) {
+  const bool hasComment = table.comment != nullptr && table.commentLength >= 1;
+  const uint32_t commentLength = hasComment ? table.commentLength : 0;
   if (!out.Fits(2)) return RK_ERR_BUFFER;
   out.Marker(0xD8);  // SOI
 
@@ -102,31 +68,67 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
       out.Marker(0xE1);
       out.U16(commentLength + 8);
       out.Bytes(reinterpret_cast<const uint8_t*>("Exif\0\0"), 6);
-      out.Bytes(table->comment, commentLength);
+      out.Bytes(table.comment, commentLength);
     }
   } else {
     if (!out.Fits(18)) return RK_ERR_BUFFER;
     static constexpr uint8_t kApp0Head[] = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x01};
     out.Bytes(kApp0Head, sizeof kApp0Head);
-    out.U16(image->xDpi != 0 ? image->xDpi : 72);
-    out.U16(image->yDpi != 0 ? image->yDpi : 72);
+    out.U16(image.xDpi != 0 ? image.xDpi : 72);
+    out.U16(image.yDpi != 0 ? image.yDpi : 72);
     out.Byte(0);
     out.Byte(0);
     if (hasComment) {
       if (!out.Fits(commentLength + 4)) return RK_ERR_BUFFER;
       out.Marker(0xFE);
       out.U16(commentLength + 2);
-      out.Bytes(table->comment, commentLength);
+      out.Bytes(table.comment, commentLength);
     }
   }
 
-  if (!out.Fits(4 + 65u * tables)) return RK_ERR_BUFFER;
+  if (!out.Fits(4 + 65u * quantTables)) return RK_ERR_BUFFER;
   out.Marker(0xDB);
-  out.U16(2 + 65u * tables);
-  for (int t = 0; t < tables; ++t) {
+  out.U16(2 + 65u * quantTables);
+  for (int t = 0; t < quantTables; ++t) {
     out.Byte(static_cast<uint8_t>(t));
-    for (int k = 0; k < 64; ++k) out.Byte(static_cast<uint8_t>(table->quantTable[t][table->zigzag[k]]));
+    for (int k = 0; k < 64; ++k) out.Byte(static_cast<uint8_t>(table.quantTable[t][table.zigzag[k]]));
   }
+  return RK_OK;
+}
+
+int16_t WriteFrameHeader(uint8_t marker, const ImageBlkAttrRec& image, const McuGeometry& geo, int quantTables,
+                         SegmentWriter& out) {
+  const uint32_t sofLength = geo.components == 3 ? 17 : 11;
+  if (!out.Fits(sofLength + 2)) return RK_ERR_BUFFER;
+  out.Marker(marker);
+  out.U16(sofLength);
+  out.Byte(8);
+  out.U16(image.height);
+  out.U16(image.width);
+  out.Byte(static_cast<uint8_t>(geo.components));
+  for (int c = 0; c < geo.components; ++c) {
+    const int h = ((image.format >> (4 * c)) & 3) + 1;
+    const int v = ((image.format >> (4 * c + 2)) & 3) + 1;
+    out.Byte(static_cast<uint8_t>(c));
+    out.Byte(static_cast<uint8_t>(h * 16 + v));
+    out.Byte(static_cast<uint8_t>(c == 0 ? 0 : c == 1 ? 1 : quantTables - 1));
+  }
+  return RK_OK;
+}
+
+int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback) {
+  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
+  if (const int16_t r = CheckEncodable(*image); r != RK_OK) return r;
+  McuGeometry geo;
+  ComputeMcuGeometry(image->format, geo);
+  const bool colour = geo.components == 3;
+  if (const int16_t r = CheckEncoderTables(*table, geo.components); r != RK_OK) return r;
+  const bool exif = image->methodParam == RK_METHOD_PARAM_EXIF;
+  int tables = 0;
+  if (const int16_t r = CheckStreamHead(*table, geo.components, exif, &tables); r != RK_OK) return r;
+
+  SegmentWriter out(image->data, image->dataLength);
+  if (const int16_t r = WriteStreamHead(*table, *image, exif, tables, out); r != RK_OK) return r;
 
   const bool impliedTables = (image->format & 0xC000) == RK_FORMAT_DEFAULT_HUFFMAN;
   if (!impliedTables) {
@@ -137,21 +139,7 @@ int16_t WriteJfifStream(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallB
     out.Skip(WriteStandardHuffmanTables(colour, {out.cursor(), body}));
   }
 
-  const uint32_t sofLength = colour ? 17 : 11;
-  if (!out.Fits(sofLength + 2)) return RK_ERR_BUFFER;
-  out.Marker(0xC0);
-  out.U16(sofLength);
-  out.Byte(8);
-  out.U16(image->height);
-  out.U16(image->width);
-  out.Byte(static_cast<uint8_t>(geo.components));
-  for (int c = 0; c < geo.components; ++c) {
-    const int h = ((image->format >> (4 * c)) & 3) + 1;
-    const int v = ((image->format >> (4 * c + 2)) & 3) + 1;
-    out.Byte(static_cast<uint8_t>(c));
-    out.Byte(static_cast<uint8_t>(h * 16 + v));
-    out.Byte(static_cast<uint8_t>(c == 0 ? 0 : c == 1 ? 1 : tables - 1));
-  }
+  if (const int16_t r = WriteFrameHeader(0xC0, *image, geo, tables, out); r != RK_OK) return r;
 
   if (image->restartInterval != 0) {
     if (!out.Fits(6)) return RK_ERR_BUFFER;

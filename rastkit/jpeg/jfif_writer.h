@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <span>
 
+#include "geometry.h"
 #include "rastkit.h"
+#include "segment_writer.h"
 
 namespace rk {
 
@@ -23,6 +25,24 @@ constexpr uint32_t kStdHuffmanBytesColour = 416;
 // 16 BITS bytes and its HUFFVAL bytes. out must hold kStdHuffmanBytes*.
 // Returns the bytes written.
 uint32_t WriteStandardHuffmanTables(bool colour, std::span<uint8_t> out);
+
+// The pieces shared with the progressive writer.
+//
+// What must be refused before anything is written (RK_ERR_UNSUPPORTED): a
+// quantisation entry above 255 in a table that goes into DQT, a comment
+// too long for its segment (APP1 with exif, else COM). Sets *quantTables
+// to the tables DQT will hold: 1 for grey; 2 for colour when tables 1 and
+// 2 are equal, else 3.
+[[nodiscard]] int16_t CheckStreamHead(const ModuleTableRec& table, int components, bool exif, int* quantTables);
+// SOI; APP1 "Exif" with the comment (exif), or APP0 and COM; DQT. Each
+// segment is checked against the capacity before it is written
+// (RK_ERR_BUFFER; what was written stays).
+[[nodiscard]] int16_t WriteStreamHead(const ModuleTableRec& table, const ImageBlkAttrRec& image, bool exif,
+                                      int quantTables, SegmentWriter& out);
+// The frame header: SOF0 or SOF2 (marker), identifiers 0, 1, 2, sampling
+// bytes from format, quantisation tables 0, 1 and 1 or 2.
+[[nodiscard]] int16_t WriteFrameHeader(uint8_t marker, const ImageBlkAttrRec& image, const McuGeometry& geo,
+                                       int quantTables, SegmentWriter& out);
 
 // Writes the whole stream into image->data (capacity image->dataLength)
 // with the module table's current code and quantisation tables. With

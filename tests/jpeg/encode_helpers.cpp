@@ -28,7 +28,13 @@ Encoded ExportJfif(const EncodeSettings& s, void (*describe)(ImageBlkAttrRec&, v
   std::vector<uint8_t> out(capacity != 0 ? capacity : generous, 0xAB);
   r.data = out.data();
   r.dataLength = static_cast<uint32_t>(out.size());
-  e.result = RkExportImageByJFIF(table.get(), &r, nullptr);
+  std::vector<uint8_t> shop;
+  if (s.workShop) {
+    shop.assign(RkGetProgJPEGEncodeWorkSpaceSize(&r), 0xAB);
+    RkSetCustomModuleTableWorkshop(table.get(), shop.data());
+  }
+  e.result = s.progressive ? RkExportImageByProgJFIF(table.get(), &r, nullptr)
+                           : RkExportImageByJFIF(table.get(), &r, nullptr);
   if (e.result == RK_OK) {
     out.resize(r.dataLength);
     e.bytes = std::move(out);

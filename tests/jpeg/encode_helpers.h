@@ -18,6 +18,8 @@ struct EncodeSettings {
   std::string comment;  // empty: none
   uint32_t methodParam = 0;
   uint16_t xDpi = 0, yDpi = 0;
+  bool progressive = false;  // RkExportImageByProgJFIF instead
+  bool workShop = false;     // progressive: with a work shop of the queried size
 };
 
 struct Encoded {

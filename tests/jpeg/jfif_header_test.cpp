@@ -265,12 +265,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, AdobeTransform,
                                            AdobeCase{"grey", true, 0, true, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(JfifHeader, LastScanOfASequentialStreamGivesTheData) {
+// A sequential frame in several scans is for the progressive decoder: the
+// record describes it as a progressive stream, from SOI to EOI.
+TEST(JfifHeader, SequentialStreamInSeveralScansIsMarkedForTheProgressiveDecoder) {
   const Bytes s = ColourHead().Raw({0x11, 0x22}).Sos(1).Raw(kEntropy).Eoi().bytes();
   ImageBlkAttrRec image{};
   ASSERT_EQ(Parse(nullptr, s, image), 0);
-  EXPECT_EQ(image.dataOffset, s.size() - 2 - kEntropy.size());
-  EXPECT_EQ(image.dataLength, kEntropy.size());
+  EXPECT_EQ(image.format, 0x3001 | RK_FORMAT_PROGRESSIVE);
+  EXPECT_EQ(image.data, s.data());
+  EXPECT_EQ(image.dataOffset, 0u);
+  EXPECT_EQ(image.dataLength, s.size() - 2);
 }
 
 TEST(JfifHeader, ProgressiveStreamAddressesTheSoiAndLoadsLaterTables) {

@@ -1,0 +1,628 @@
+// Progressive JPEG decoding: a walk over the stream from its SOI that
+// records Huffman tables, follows restart intervals and decodes each scan
+// into the whole-image coefficient store (coef_layout.h), then
+// reconstruction MCU by MCU with the baseline decoder's kernels.
+//
+// Scan kinds (T.81 G.1.2): DC first (Ss = Se = 0, Ah = 0), DC refinement
+// (Ah > 0), AC first and AC refinement (Ss > 0) of one component, and the
+// sequential scan (Ss = 0, Se > 0) of a sequential frame coded in several
+// scans, which carries whole blocks. A scan of several components is
+// interleaved: MCUs in raster order, in each MCU the listed components'
+// blocks in scan order. A scan of one component covers that component's
+// T.81 block grid row by row, each block one unit of the restart interval.
+#include "progressive_decode.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "cam/block_decoder.h"
+#include "cam/kernels.h"
+#include "coef_layout.h"
+#include "geometry.h"
+#include "huffman_tables.h"
+#include "mcu_reconstruct.h"
+#include "memory.h"
+#include "restart.h"
+#include "scan_reader.h"
+#include "table_check.h"
+
+namespace rk {
+namespace {
+
+// bitPos counts bits in 32 bits: a reader addresses at most 2^29 bytes.
+constexpr uint32_t kMaxStreamBytes = 0xFFFFFFFFu / 8;
+int16_t CallProgress(const UserCallBackRec* progress, int32_t done, int32_t total, void* work) {
+  if (progress == nullptr || progress->proc == nullptr) return RK_OK;
+  return progress->proc(done, total, work, progress->userData);
+}
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// Markers that stand alone: SOI, EOI, RST0..7, TEM, fill bytes; 00 is stuffing.
+bool HasLengthField(uint8_t m) {
+  if (m == 0x00 || m == 0x01 || m == 0xFF) return false;
+  if (m >= 0xD0 && m <= 0xD9) return false;
+  return m >= 0xC0;
+}
+
+enum class ScanKind : uint8_t { kDcFirst, kDcRefine, kAcFirst, kAcRefine, kSequential };
+
+enum class BlockStep : uint8_t { kOk, kError, kNoCode, kBadRun };
+
+inline BlockStep Step(ReadStep s) {
+  return s == ReadStep::kOk ? BlockStep::kOk : s == ReadStep::kError ? BlockStep::kError : BlockStep::kNoCode;
+}
+
+// One scan's parameters after its SOS segment.
+struct Scan {
+  ScanKind kind = ScanKind::kDcFirst;
+  int count = 0;  // components listed
+  int comp[4] = {};
+  const HuffLookup* dc[4] = {};
+  const HuffLookup* ac[4] = {};
+  int ss = 0, se = 0, al = 0;
+};
+
+// Zeroes the coefficients at zigzag positions from .. to. A long range is
+// cleared with one wide store around the positions that must stay: a
+// 6..63 band keeps 6 values and clears the rest at once.
+void ZeroZigzagRange(int16_t* block, const uint8_t* zz, int from, int to) {
+  const int n = to - from + 1;
+  if (n <= 0) return;
+  if (n <= 24) {
+    for (int k = from; k <= to; ++k) block[zz[k]] = 0;
+    return;
+  }
+  int16_t kept[64];
+  int m = 0;
+  for (int k = 0; k < from; ++k) kept[m++] = block[zz[k]];
+  for (int k = to + 1; k < 64; ++k) kept[m++] = block[zz[k]];
+  std::memset(block, 0, 64 * sizeof(int16_t));
+  m = 0;
+  for (int k = 0; k < from; ++k) block[zz[k]] = kept[m++];
+  for (int k = to + 1; k < 64; ++k) block[zz[k]] = kept[m++];
+}
+
+// The four procedures of T.81 G.1.2 (and whole sequential blocks) on one
+// block each; the end-of-band run lives here between blocks.
+template <class Reader>
+class BlockCoder {
+ public:
+  BlockCoder(Reader& reader, const uint8_t* zz, bool zzPermutation)
+      : r_(reader), zz_(zz), zzPermutation_(zzPermutation) {}
+
+  uint32_t eobrun = 0;
+
+  BlockStep DcFirst(int16_t* block, const HuffLookup& dc, int16_t* predictor, int al) {
+    unsigned s = 0;
+    int32_t diff = 0;
+    const ReadStep step = r_.SymbolValue(dc, false, &s, &diff);
+    if (step != ReadStep::kOk) return Step(step);
+    *predictor = static_cast<int16_t>(*predictor + diff);
+    block[zz_[0]] = static_cast<int16_t>(static_cast<uint32_t>(static_cast<int32_t>(*predictor)) << al);
+    return BlockStep::kOk;
+  }
+
+  BlockStep DcRefine(int16_t* block, int al) {
+    uint32_t bit = 0;
+    const ReadStep step = r_.LeadBit(&bit);
+    if (step != ReadStep::kOk) return Step(step);
+    if (bit) block[zz_[0]] = static_cast<int16_t>(static_cast<uint16_t>(block[zz_[0]]) | (1u << al));
+    return BlockStep::kOk;
+  }
+
+  BlockStep AcFirst(int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
+    if (eobrun > 0) {
+      --eobrun;
+      Clear(block, ss, se);
+      return BlockStep::kOk;
+    }
+    for (int k = ss; k <= se;) {
+      unsigned s = 0;
+      int32_t value = 0;
+      const ReadStep step = r_.SymbolValue(ac, true, &s, &value);
+      if (step != ReadStep::kOk) return Step(step);
+      const int run = static_cast<int>(s >> 4);
+      if ((s & 15) != 0) {
+        if (k + run > se) return BlockStep::kBadRun;
+        for (int i = 0; i < run; ++i) block[zz_[k++]] = 0;
+        block[zz_[k++]] = static_cast<int16_t>(static_cast<uint32_t>(value) << al);
+      } else if (run == 15) {
+        if (k + 15 > se) return BlockStep::kBadRun;
+        for (int i = 0; i < 16; ++i) block[zz_[k++]] = 0;
+      } else {
+        // End of band, and of the next 2^R - 1 + (R extra bits) blocks.
+        uint32_t extra = 0;
+        const ReadStep more = r_.Bits(static_cast<unsigned>(run), &extra);
+        if (more != ReadStep::kOk) return Step(more);
+        eobrun = (1u << run) + extra - 1;
+        Clear(block, k, se);
+        return BlockStep::kOk;
+      }
+    }
+    return BlockStep::kOk;
+  }
+
+  BlockStep AcRefine(int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
+    const int32_t p1 = 1 << al;
+    const int32_t m1 = -p1;
+    int k = ss;
+    if (eobrun == 0) {
+      for (; k <= se; ++k) {
+        unsigned s = 0;
+        ReadStep step = r_.Symbol(ac, &s);
+        if (step != ReadStep::kOk) return Step(step);
+        int run = static_cast<int>(s >> 4);
+        int32_t value = 0;
+        if ((s & 15) != 0) {
+          // A newly non-zero coefficient of magnitude 1 << Al; its sign
+          // is one bit (any other size reads the same one bit).
+          uint32_t sign = 0;
+          step = r_.Bits(1, &sign);
+          if (step != ReadStep::kOk) return Step(step);
+          value = sign ? p1 : m1;
+        } else if (run != 15) {
+          uint32_t extra = 0;
+          step = r_.Bits(static_cast<unsigned>(run), &extra);
+          if (step != ReadStep::kOk) return Step(step);
+          eobrun = (1u << run) + extra;
+          break;  // the rest of the band belongs to the run
+        }
+        // Pass `run` still-zero coefficients (16 for ZRL), reading one
+        // correction bit for every non-zero one on the way; stop on the
+        // zero that receives the new value.
+        for (; k <= se; ++k) {
+          int16_t& c = block[zz_[k]];
+          if (c != 0) {
+            const BlockStep b = Correct(c, p1, m1);
+            if (b != BlockStep::kOk) return b;
+          } else {
+            if (run == 0) break;
+            --run;
+          }
+        }
+        if (value != 0) {
+          if (k > se) return BlockStep::kBadRun;
+          block[zz_[k]] = static_cast<int16_t>(value);
+        }
+      }
+    }
+    if (eobrun > 0) {
+      // Inside an end-of-band run only correction bits remain.
+      for (; k <= se; ++k) {
+        int16_t& c = block[zz_[k]];
+        if (c != 0) {
+          const BlockStep b = Correct(c, p1, m1);
+          if (b != BlockStep::kOk) return b;
+        }
+      }
+      --eobrun;
+    }
+    return BlockStep::kOk;
+  }
+
+  BlockStep Sequential(int16_t* block, const HuffLookup& dc, const HuffLookup& ac, int16_t* predictor, int se) {
+    const BlockStep step = DcFirst(block, dc, predictor, 0);
+    if (step != BlockStep::kOk) return step;
+    return AcFirst(block, ac, 1, se, 0);
+  }
+
+ private:
+  BlockStep Correct(int16_t& c, int32_t p1, int32_t m1) {
+    uint32_t bit = 0;
+    const ReadStep step = r_.Bit(&bit);
+    if (step != ReadStep::kOk) return Step(step);
+    if (bit && (c & p1) == 0) c = static_cast<int16_t>(c + (c >= 0 ? p1 : m1));
+    return BlockStep::kOk;
+  }
+  void Clear(int16_t* block, int from, int to) {
+    if (zzPermutation_) {
+      ZeroZigzagRange(block, zz_, from, to);
+    } else {
+      for (int k = from; k <= to; ++k) block[zz_[k]] = 0;
+    }
+  }
+
+  Reader& r_;
+  const uint8_t* zz_;
+  bool zzPermutation_;
+};
+
+class ProgressiveDecoder {
+ public:
+  ProgressiveDecoder(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress, ScanReaders readers)
+      : table_(table), image_(image), progress_(progress), readers_(readers) {}
+  int16_t Run();
+
+ private:
+  // What a walk over the stream leaves.
+  enum class Walk : uint8_t { kOk, kCorrupt };
+
+  Walk WalkStream();
+  bool RecordTables(const uint8_t* segment, uint32_t length);
+  bool DecodeScan(const uint8_t* segment, uint32_t length, uint32_t dataStart);
+  bool BuildLookup(bool dc, int destination, int component, HuffLookup& out);
+  template <class Reader>
+  void RunScan(const Scan& scan, uint32_t dataStart);
+  template <class Reader>
+  BlockStep Unit(BlockCoder<Reader>& coder, const Scan& scan, int16_t* block);
+  int16_t Reconstruct(int16_t* planes);
+
+  ModuleTableRec* table_;
+  ImageBlkAttrRec* image_;
+  UserCallBackRec* progress_;
+  ScanReaders readers_;
+  McuGeometry geo_{};
+  const CoefficientLayout* layout_ = nullptr;
+  int16_t* store_ = nullptr;
+  PixelTarget target_{};
+
+  const uint8_t* data_ = nullptr;
+  uint32_t length_ = 0;
+  uint32_t interval_ = 0;
+  int lastComponent_ = 0;  // for a scan component that names no frame component
+  bool corrupt_ = false;
+  int scans_ = 0;
+  // The latest DHT definition of each class (DC, AC) and destination.
+  std::span<const uint8_t> dht_[2][16];
+  uint8_t zz_[64] = {};
+  bool zzPermutation_ = true;
+  HuffLookup lookups_[8];
+};
+
+bool ProgressiveDecoder::RecordTables(const uint8_t* segment, uint32_t length) {
+  const uint8_t* p = segment + 4;
+  const uint8_t* end = segment + 2 + length;
+  while (p < end) {
+    const int tc = p[0] >> 4;
+    const int th = p[0] & 15;
+    if (end - p - 1 < 16) return false;
+    const uint32_t n = HuffmanTableDataSize(p + 1);
+    if (static_cast<uint32_t>(end - p - 1) < n) return false;
+    dht_[tc == 0 ? 0 : 1][th] = std::span<const uint8_t>(p + 1, n);
+    p += 1 + n;
+  }
+  return true;
+}
+
+bool ProgressiveDecoder::BuildLookup(bool dc, int destination, int component, HuffLookup& out) {
+  // The module table's tables follow the scans: component 0 uses set 0,
+  // components 1 and 2 set 1. A destination that no DHT has defined keeps
+  // what that table holds.
+  const int set = component == 0 ? 0 : 1;
+  HuffCodeRec* codes = dc ? table_->dcCodeTable[set] : table_->acCodeTable[set];
+  const std::span<const uint8_t> source = dht_[dc ? 0 : 1][destination];
+  if (!source.empty()) {
+    const TableBuild built = dc ? BuildDcCodeTable(source, codes) : BuildAcCodeTable(source, codes);
+    if (built != TableBuild::kOk) return false;
+    uint8_t* lut = table_->huffLut[(dc ? 0 : 2) + set];
+    if (lut != nullptr) BuildDecodeLut(codes, dc ? kDcCodeCount : kAcCodeCount, lut);
+  }
+  // The lookup copies the codes: later scans that rebuild the same module
+  // table do not change it.
+  out.Build(codes, dc ? kDcCodeCount : kAcCodeCount, nullptr);
+  return true;
+}
+
+bool ProgressiveDecoder::DecodeScan(const uint8_t* segment, uint32_t length, uint32_t dataStart) {
+  const int ns = segment[4];
+  if (ns < 1 || ns > 4 || length < 6u + 2u * static_cast<uint32_t>(ns)) return false;
+  Scan scan;
+  scan.count = ns;
+  const uint8_t* tail = segment + 2 + length - 3;
+  scan.ss = tail[0];
+  scan.se = std::min<int>(tail[1], 63);  // a damaged Se reads as 63
+  const int ah = tail[2] >> 4;
+  scan.al = tail[2] & 15;
+  if (scan.ss == 0) {
+    scan.kind = scan.se == 0 ? (ah == 0 ? ScanKind::kDcFirst : ScanKind::kDcRefine) : ScanKind::kSequential;
+  } else {
+    if (scan.ss > scan.se) return true;  // an empty band codes nothing
+    scan.kind = ah == 0 ? ScanKind::kAcFirst : ScanKind::kAcRefine;
+    scan.count = 1;  // AC scans code the first listed component only
+  }
+
+  // Components are found by their whole identifier among the frame's own.
+  for (int i = 0; i < scan.count; ++i) {
+    const uint8_t id = segment[5 + 2 * i];
+    for (int c = 0; c < geo_.components; ++c) {
+      if (((image_->componentIds >> (8 * c)) & 0xFF) == id) lastComponent_ = c;
+    }
+    scan.comp[i] = lastComponent_;
+  }
+  int used = 0;
+  for (int i = 0; i < scan.count; ++i) {
+    const uint8_t selectors = segment[6 + 2 * i];
+    const bool needDc = scan.kind == ScanKind::kDcFirst || scan.kind == ScanKind::kSequential;
+    const bool needAc = scan.kind == ScanKind::kAcFirst || scan.kind == ScanKind::kAcRefine ||
+                        scan.kind == ScanKind::kSequential;
+    if (needDc) {
+      if (!BuildLookup(true, selectors >> 4, scan.comp[i], lookups_[used])) return false;
+      scan.dc[i] = &lookups_[used++];
+    }
+    if (needAc) {
+      if (!BuildLookup(false, selectors & 15, scan.comp[i], lookups_[used])) return false;
+      scan.ac[i] = &lookups_[used++];
+    }
+  }
+  ++scans_;
+  if (readers_ == ScanReaders::kReference) {
+    RunScan<PlainScanReader>(scan, dataStart);
+  } else {
+    RunScan<ScanReader>(scan, dataStart);
+  }
+  return true;
+}
+
+template <class Reader>
+BlockStep ProgressiveDecoder::Unit(BlockCoder<Reader>& coder, const Scan& scan, int16_t* block) {
+  // block: the unit's block (one component) or its MCU's first block.
+  if (scan.count == 1) {
+    const int c = scan.comp[0];
+    switch (scan.kind) {
+      case ScanKind::kDcFirst: return coder.DcFirst(block, *scan.dc[0], &table_->dcPredictor[c], scan.al);
+      case ScanKind::kDcRefine: return coder.DcRefine(block, scan.al);
+      case ScanKind::kAcFirst: return coder.AcFirst(block, *scan.ac[0], scan.ss, scan.se, scan.al);
+      case ScanKind::kAcRefine: return coder.AcRefine(block, *scan.ac[0], scan.ss, scan.se, scan.al);
+      case ScanKind::kSequential:
+        return coder.Sequential(block, *scan.dc[0], *scan.ac[0], &table_->dcPredictor[c], scan.se);
+    }
+    return BlockStep::kOk;
+  }
+  for (int i = 0; i < scan.count; ++i) {
+    const int c = scan.comp[i];
+    int16_t* b = block + 64 * layout_->firstBlock[c];
+    for (int n = 0; n < geo_.blocksPerMcu(c); ++n, b += 64) {
+      BlockStep step = BlockStep::kOk;
+      switch (scan.kind) {
+        case ScanKind::kDcFirst: step = coder.DcFirst(b, *scan.dc[i], &table_->dcPredictor[c], scan.al); break;
+        case ScanKind::kDcRefine: step = coder.DcRefine(b, scan.al); break;
+        case ScanKind::kSequential:
+          step = coder.Sequential(b, *scan.dc[i], *scan.ac[i], &table_->dcPredictor[c], scan.se);
+          break;
+        default: break;  // AC scans have one component
+      }
+      if (step != BlockStep::kOk) return step;
+    }
+  }
+  return BlockStep::kOk;
+}
+
+template <class Reader>
+void ProgressiveDecoder::RunScan(const Scan& scan, uint32_t dataStart) {
+  // The scan's data ends at the next marker that is not RSTn: the next
+  // segment (a read there gives -8) or EOI (-17). Restart markers are
+  // searched for within it, never in a later scan.
+  uint32_t end = dataStart;
+  while (end + 1 < length_ &&
+         !(data_[end] == 0xFF && data_[end + 1] != 0x00 && (data_[end + 1] < 0xD0 || data_[end + 1] > 0xD7))) {
+    ++end;
+  }
+  if (end + 1 >= length_) end = length_;
+  const int16_t endError = end < length_ && data_[end + 1] != 0xD9 ? RK_ERR_BAD_MARKER : RK_ERR_END_OF_DATA;
+  table_->streamData = const_cast<uint8_t*>(data_) + dataStart;
+  table_->streamLength = end - dataStart;
+  table_->bitPos = 0;
+  table_->decodeError = 0;
+  table_->dcPredictor[0] = table_->dcPredictor[1] = table_->dcPredictor[2] = 0;
+  table_->restartMcus = static_cast<int16_t>(interval_);
+  table_->mcuCount = 0;
+
+  Reader reader(table_->streamData, table_->streamLength, 0, endError);
+  BlockCoder<Reader> coder(reader, zz_, zzPermutation_);
+  const bool interleaved = scan.count > 1;
+  const int c0 = scan.comp[0];
+  const int unitsWide = interleaved ? layout_->mcuCols : layout_->gridWide[c0];
+  const int unitsHigh = interleaved ? layout_->mcuRows : layout_->gridHigh[c0];
+  const uint32_t interval = interval_;
+  uint32_t count = 0;
+  bool skipping = false;  // inside an interval cut short by an early restart marker
+  bool stop = false;
+
+  for (int y = 0; y < unitsHigh && !stop; ++y) {
+    GridRow row(*layout_, store_, c0, interleaved ? 0 : y);
+    int16_t* mcu = store_ + layout_->McuOffset(0, y);
+    for (int x = 0; x < unitsWide; ++x) {
+      const bool last = y == unitsHigh - 1 && x == unitsWide - 1;
+      int16_t* block = interleaved ? mcu + static_cast<size_t>(x) * layout_->blocksPerMcu * 64 : row.block();
+      if (!interleaved) row.Next();
+      if (!skipping) {
+        BlockStep step = Unit(coder, scan, block);
+        if ((step == BlockStep::kNoCode || step == BlockStep::kBadRun) && interval > 0 &&
+            RestartMarkerNear(table_, reader.bitPos())) {
+          // The interval's data ended early: its marker was read as code bits.
+          step = BlockStep::kError;
+          table_->decodeError = RK_ERR_RESTART;
+        } else if (step == BlockStep::kError) {
+          table_->decodeError = reader.error();
+        }
+        if (step == BlockStep::kNoCode || step == BlockStep::kBadRun) {
+          corrupt_ = true;
+          stop = true;
+          break;
+        }
+        if (step == BlockStep::kError) {
+          if (table_->decodeError != RK_ERR_RESTART || interval == 0) {
+            stop = true;
+            break;
+          }
+          skipping = true;  // the rest of this interval stays as it was
+        }
+      }
+      if (interval > 0 && ++count == interval && !last) {
+        // A restart marker follows every interval but the scan's last.
+        table_->bitPos = reader.bitPos();
+        if (!ResyncAtRestart(table_)) {
+          stop = true;
+          break;
+        }
+        table_->decodeError = 0;
+        reader = Reader(table_->streamData, table_->streamLength, table_->bitPos, endError);
+        coder.eobrun = 0;
+        count = 0;
+        skipping = false;
+      }
+      table_->mcuCount = static_cast<int16_t>(count);
+    }
+  }
+  // The image ending inside a cut-short interval ends the scan cleanly.
+  if (skipping && table_->decodeError == RK_ERR_RESTART) table_->decodeError = 0;
+  table_->bitPos = reader.bitPos();
+  // An AC scan that meets the next segment early has simply ended; a DC
+  // scan that does leaves blocks without their DC values and ends the walk.
+  if (table_->decodeError == RK_ERR_BAD_MARKER &&
+      (scan.kind == ScanKind::kAcFirst || scan.kind == ScanKind::kAcRefine)) {
+    table_->decodeError = 0;
+  }
+}
+
+ProgressiveDecoder::Walk ProgressiveDecoder::WalkStream() {
+  uint32_t i = 0;
+  while (i + 1 < length_ && table_->decodeError == 0 && !corrupt_) {
+    if (data_[i] != 0xFF) {
+      ++i;
+      continue;
+    }
+    const uint8_t m = data_[i + 1];
+    if (m == 0xD9) break;  // EOI: nothing of the stream lies beyond
+    if (m == 0xD8) {       // SOI: no restart interval until a DRI says so
+      interval_ = 0;
+      i += 2;
+      continue;
+    }
+    if (!HasLengthField(m) || length_ - i < 4) {
+      ++i;
+      continue;
+    }
+    const uint32_t length = U16(data_ + i + 2);
+    if (length < 2 || length > length_ - i - 2) {
+      ++i;  // a segment that does not fit is scanned byte by byte
+      continue;
+    }
+    const uint8_t* segment = data_ + i;
+    if (m == 0xC4) {
+      if (!RecordTables(segment, length)) return Walk::kCorrupt;
+    } else if (m == 0xDD) {
+      if (length >= 4) interval_ = U16(segment + 4);
+    } else if (m == 0xDA) {
+      if (!DecodeScan(segment, length, i + 2 + length)) return Walk::kCorrupt;
+    }
+    // Everything else (SOF, DQT, APPn, COM ...) is passed by its length;
+    // after a scan the walk goes on over its entropy-coded bytes, where
+    // stuffed FF 00 pairs and restart markers match no segment.
+    i += 2 + length;
+  }
+  return corrupt_ ? Walk::kCorrupt : Walk::kOk;
+}
+
+int16_t ProgressiveDecoder::Reconstruct(int16_t* planes) {
+  const bool rgb = (image_->codecFlags & RK_CODEC_FLAG_RGB) != 0;
+  const int height = image_->height;
+  for (int my = 0; my < layout_->mcuRows; ++my) {
+    const int y0 = my * geo_.mcuHeight;
+    int16_t* mcu = store_ + layout_->McuOffset(0, my);
+    for (int mx = 0; mx < layout_->mcuCols; ++mx, mcu += layout_->blocksPerMcu * 64) {
+      int16_t* block = mcu;
+      for (int c = 0; c < geo_.components; ++c) {
+        for (int b = 0; b < geo_.blocksPerMcu(c); ++b, block += 64) {
+          DequantizeTransformBlock(table_, block, table_->quantTable[c]);
+        }
+      }
+      const McuSource source{&geo_, mcu, rgb, mx * geo_.mcuWidth, y0};
+      if (target_.separate) {
+        ReconstructMcu(source, planes, target_);
+      } else {
+        ReconstructMcuReference(source, planes, target_);
+      }
+    }
+    if (CallProgress(progress_, y0, height - 1, store_ + layout_->McuOffset(0, my)) == RK_STOPPED) {
+      return RK_STOPPED;
+    }
+  }
+  CallProgress(progress_, height - 1, height - 1, store_);  // its value is not the result
+  return RK_OK;
+}
+
+int16_t ProgressiveDecoder::Run() {
+  if (!TableArraysReady(table_)) return RK_ERR_NULL;
+  ComputeMcuGeometry(image_->format, geo_);
+  if (!IsCodableGeometry(geo_)) return RK_ERR_UNSUPPORTED;
+  image_->auxCount1 = static_cast<uint16_t>(geo_.mcuWidth);
+  image_->auxCount2 = static_cast<uint16_t>(geo_.mcuHeight);
+  image_->samplesPerPixel = static_cast<uint16_t>(geo_.mcuWidth);
+  if (image_->pixels == nullptr || image_->data == nullptr || image_->width == 0 || image_->height == 0) {
+    return RK_ERR_UNSUPPORTED;
+  }
+  if (!DescribeTarget(*image_, geo_.components, target_)) return RK_ERR_UNSUPPORTED;
+
+  const CoefficientLayout layout(geo_, image_->width, image_->height);
+  layout_ = &layout;
+  const uint64_t head = ProgressiveHeadBytes(geo_);
+  const uint64_t storeBytes = 2ull * layout.coefficientCount();
+  // A work shop is as large as the size query says, and the query counts
+  // in 32 bits: a picture that needs more cannot use one.
+  if (table_->workShop != nullptr && head + storeBytes > 0xFFFFFFFFull) return RK_ERR_MEMORY;
+  Scratch scratch(table_, static_cast<size_t>(head + storeBytes));
+  if (!scratch.ok()) return RK_ERR_MEMORY;
+  auto* planes = reinterpret_cast<int16_t*>(scratch.data() + 128ull * geo_.totalBlocks());
+  store_ = reinterpret_cast<int16_t*>(scratch.data() + head);
+  if (scratch.fromWorkShop()) std::memset(store_, 0, storeBytes);
+
+  uint64_t seen = 0;
+  for (int k = 0; k < 64; ++k) {
+    zz_[k] = static_cast<uint8_t>(table_->zigzag[k] & 63);
+    seen |= uint64_t{1} << zz_[k];
+  }
+  zzPermutation_ = seen == ~uint64_t{0};
+
+  data_ = image_->data;
+  length_ = std::min(image_->dataLength, kMaxStreamBytes);
+  interval_ = image_->restartInterval & 0xFFFF;
+  table_->streamData = image_->data;
+  table_->streamLength = length_;
+  table_->bitPos = 0;
+  table_->dcPredictor[0] = table_->dcPredictor[1] = table_->dcPredictor[2] = 0;
+  table_->decodeError = 0;
+  table_->restartMcus = static_cast<int16_t>(interval_);
+  table_->mcuCount = 0;
+
+  const Walk walk = WalkStream();
+  if (table_->decodeError == RK_ERR_BAD_MARKER) return RK_ERR_BAD_MARKER;
+  // A stream without any scan has no picture to show.
+  if (walk != Walk::kOk || table_->decodeError != 0 || scans_ == 0) return RK_ERR_FORMAT;
+  return Reconstruct(planes);
+}
+
+}  // namespace
+
+uint64_t ProgressiveDecodeWorkSpace(const ImageBlkAttrRec& image) {
+  McuGeometry geo{};
+  ComputeMcuGeometry(image.format, geo);
+  if (!IsCodableGeometry(geo)) return 0;
+  return ProgressiveHeadBytes(geo) + ProgressiveStoreRoom(geo, image.width, image.height);
+}
+
+int16_t DecodeProgressive(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* progress,
+                          ScanReaders readers) {
+  if (table == nullptr || image == nullptr) return RK_ERR_NULL;
+  ProgressiveDecoder decoder(table, image, progress, readers);
+  return decoder.Run();
+}
+
+}  // namespace rk
+
+extern "C" {
+
+RK_API int16_t RkDecompressImageByProgJPEG(ModuleTableRec* table, ImageBlkAttrRec* image,
+                                           UserCallBackRec* progress) {
+  return rk::DecodeProgressive(table, image, progress);
+}
+
+RK_API uint32_t RkGetProgJPEGDecodeWorkSpaceSize(ImageBlkAttrRec* image) {
+  if (image == nullptr) return 0;
+  const uint64_t bytes = rk::ProgressiveDecodeWorkSpace(*image);
+  return bytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+}
+
+}  // extern "C"
