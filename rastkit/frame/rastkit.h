@@ -590,44 +590,100 @@ RK_API int32_t RkGetExportTIFFImageSize(ModuleTableRec* table, ImageBlkAttrRec* 
 /* Exif reading                                                             */
 /* ------------------------------------------------------------------------ */
 
-/* Recognises an Exif JPEG by its first bytes (count = bytes available).
- * Returns 12, the offset of the embedded TIFF header, or -1.  app1Length
- * (may be null) receives the APP1 segment length, usable as the limit for
- * RkDecodeExifHeader. */
+/* Recognises an Exif JPEG by its first bytes (count = bytes available):
+ * FF D8 FF E1, then "Exif" at bytes 6..9. Returns 12, the offset of the
+ * embedded TIFF header, -1 (fewer than 12 bytes, or not such a file) or -2
+ * (file null). app1Length (may be null, untouched on failure) receives the
+ * APP1 segment length (bytes 4-5, most significant first), usable as the
+ * limit for RkDecodeExifHeader; a caller holding fewer bytes passes the
+ * smaller of that length and the bytes it holds after the TIFF header. */
 RK_API int16_t RkCheckExifFile(const uint8_t* file, int32_t count, int32_t* app1Length);
 
-/* Reads the Exif TIFF structure at tiffHeader into info (whose version the
- * caller set first); image (may be null) receives width, height and the
- * resolution.  Text pointers in info point into the caller's buffer.
- * Returns the Exif version number (e.g. 210), 0 (no Exif IFD / no version),
- * -1 (bad TIFF header), -2 (info null) or -4 (entry beyond *limit). */
+/* Reads the TIFF structure at tiffHeader ("II" or "MM") into info, whose
+ * version the caller set first (RkInitExifTagVers); every other field is
+ * initialised here (then exifVersion, flashpixVersion, exposureProgram and
+ * compressedBitsPerPixel are 0 until a tag sets them; colorSpace 1). IFD0
+ * and the IFDs chained after it (IFD1) give the texts, DateTime, the
+ * resolution (the later IFD wins) and the Exif IFD offset; the Exif IFD
+ * gives the shooting values (APEX values converted back: shutterSpeed in
+ * seconds, apertures as F numbers, brightness and exposureBias as powers of
+ * 2). Texts point into the caller's buffer with lengths without the zero
+ * byte (at most the tag's count); dates point at zero-terminated texts.
+ * image (may be null) gets xDpi and yDpi 72 at once, then on success width,
+ * height (PixelX/YDimension, else ImageWidth/Length) and the resolution.
+ * Every byte read lies below *limit (counted from tiffHeader): entries,
+ * counts, next-IFD offsets, values, texts up to their zero byte, the maker
+ * note's extent; a chain that returns to an IFD already read ends there.
+ * A zero denominator leaves the field as it was. Returns the Exif version
+ * (e.g. 210 for "0210"), 0 (no Exif IFD, or no ExifVersion of four digits),
+ * -1 (not "II"/"MM" and 42), -2 (a pointer null; nothing touched) or -4
+ * (something lies beyond *limit; image not updated past the 72 dpi). A
+ * record of version 1 or less is not touched past makerNoteLength. */
 RK_API int16_t RkDecodeExifHeader(const uint8_t* tiffHeader, const int32_t* limit, ImageBlkAttrRec* image, ExifTagInfoRec* info);
 
 /* Sets info->version to 2 (the full record layout). */
 RK_API void RkInitExifTagVers(ExifTagInfoRec* info);
 
-/* Stores the default values in every field after version/reserved (the
- * tail fields only for version > 1); ignores a null record. */
+/* Stores the defaults in every field after version: texts, dates,
+ * thumbnail and maker note none, exifVersion 210, flashpixVersion 100,
+ * colorSpace 1, exposureProgram 2, compressedBitsPerPixel 2.0, all else 0;
+ * the fields after makerNoteLength only for version > 1. Ignores null. */
 RK_API void RkInitExifTagInfo(ExifTagInfoRec* info);
 
 /* ------------------------------------------------------------------------ */
 /* Exif writing                                                             */
 /* ------------------------------------------------------------------------ */
 
+/* Output capacity for the Exif writers. An Exif file is the JFIF file of the
+ * same picture and quantisation (RkExportImageByJFIF without a global
+ * comment) with its 18-byte APP0 segment replaced by the APP1 segment, and
+ * that segment (marker, 16-bit length, "Exif" 00 00, block) is at most
+ * 2 + 65535 bytes whatever the texts, maker note and thumbnail. So a buffer
+ * of (the capacity the picture's JFIF export is given) + RK_EXIF_EXPORT_EXTRA
+ * bytes always holds the Exif export, also for pictures so small that the
+ * headers outweigh the pixels (a 64 x 64 picture). */
+#define RK_EXIF_EXPORT_EXTRA 65537u
+
 /* Writes the record's pixels as a baseline JPEG with an Exif APP1 block
- * built from info (null: bare JPEG without any APP segment) into data
- * (capacity in dataLength, replaced by the bytes written).  May lower
- * info->exifVersion to 200.  0, -2, -4, -108, -1000. */
+ * built from info (null: a bare JPEG without any APP or COM segment) into
+ * data (capacity in dataLength, replaced by the bytes written; data then
+ * points at the first entropy-coded byte, as for RkExportImageByJFIF).
+ * Installs the standard Huffman tables first (those its DHT segment holds);
+ * the quantisation tables are used as they stand. The block: "II" TIFF
+ * header, IFD0 (texts with their zero byte kept or added, DateTime,
+ * resolution 72 where xDpi/yDpi are 0), the Exif IFD, the interoperability
+ * IFD when the written version is 210 or more, and IFD1 with info's
+ * thumbnail when one is set and the whole block stays within 65527 bytes.
+ * Values of 4 bytes or fewer stand in their entries; padding bytes are 0.
+ * exifVersion is lowered to 200 in info when above 200 while Make, Model,
+ * DateTimeOriginal or DateTimeDigitized is missing. A work shop, when
+ * installed, must hold 65527 bytes and the encoder's work area. The image
+ * record's methodParam and the table's global comment are borrowed for the
+ * call and given back. 0, -2 (table, its arrays or image null), -3 (nothing
+ * written: a value its tag cannot hold - NaN, a negative value in an
+ * unsigned RATIONAL such as an aperture below F1, a number beyond 32 bits -
+ * texts and maker note too long for one block, or what the JFIF writer
+ * refuses), -4 (output too small: the APP1 segment alone needs its length +
+ * 12 bytes), -108, -1000, or another encoder result. */
 RK_API int16_t RkExportImageByExif(ModuleTableRec* table, ImageBlkAttrRec* image, ExifTagInfoRec* info, UserCallBackRec* progress);
 
-/* Builds a 160x120 thumbnail, then writes like RkExportImageByExif using
- * the given luminance/chrominance quantisation scales.  Overwrites
- * info->thumbnail/thumbnailLength (invalid after return).  Same result
- * codes; -108 when the thumbnail buffers cannot be allocated. */
+/* Makes a 160x120 thumbnail (the picture fitted into a black canvas keeping
+ * its shape: block-averaged when both width / 160 and height / 120 are 2 or
+ * more, else resampled bilinearly; coded 4:2:2 at quantisation scale 0.75),
+ * then writes like RkExportImageByExif with the tables scaled by *lumScale
+ * and *chromScale (either may be null: default tables). The image record
+ * describes interleaved 8-bit pixels in either row order, as for the JFIF
+ * writer. Sets info->thumbnailLength; info->thumbnail is null on return (its
+ * stream is freed). The quantisation scale is left at the caller's values,
+ * or at 0.75 when the thumbnail could not be made. Results as
+ * RkExportImageByExif; -2 also for a null info; -108 when the thumbnail
+ * buffers cannot be allocated. Capacity: see RK_EXIF_EXPORT_EXTRA. */
 RK_API int16_t RkExportCustomExifFile(ModuleTableRec* table, const double* lumScale, const double* chromScale, ExifTagInfoRec* info, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Like RkExportCustomExifFile with a built-in tag record (fixed texts, the
- * current local time). */
+/* RkExportCustomExifFile with a built-in record: Make "QUILLBANK", Model
+ * "Windows", Software "Pictor", no Copyright, and DateTime,
+ * DateTimeOriginal and DateTimeDigitized the local time of the call (the TZ
+ * of the process), to the second. */
 RK_API int16_t RkExportDefaultExifFile(ModuleTableRec* table, const double* lumScale, const double* chromScale, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */
@@ -733,23 +789,41 @@ RK_API int16_t RkAutomaticWhiteBalance(ModuleTableRec* table, ImageBlkAttrRec* i
 /* Resizing and sampling                                                    */
 /* ------------------------------------------------------------------------ */
 
-/* Shrinks source into dest by block averaging; both ratios must be >= 2.
- * Last callback value, -2, -3, -1000. */
+/* Shrinks source into dest by block averaging. The ratios rx = source /
+ * dest width and ry (heights) are kept as 32-bit floats; each destination
+ * pixel (x, y) is the truncated mean of the source block of (int)rx x
+ * (int)ry pixels at (int)(x * rx), (int)(y * ry) (products in single
+ * precision), clipped to the source. Both buffers are walked in stored row
+ * order (bottomUp is not consulted). A destination of height 0 returns 0;
+ * a width of 0, a ratio below 2, or a missing source or destination pixel
+ * buffer gives -3. Progress after each destination row (done = stored row,
+ * total = height - 1, work = that row). Last callback value, -2, -3,
+ * -1000. */
 RK_API int16_t RkShrinkingResizeImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, UserCallBackRec* progress);
 
 /* Resamples source into dest: method 256 quadratic, 65535 nearest pixel,
- * anything else bilinear.  Last callback value, -2, -3, -1000. */
+ * anything else bilinear. Source positions step by (source size x 256) /
+ * dest size in 8.8 fixed point; when shrinking by k >= 2 each destination
+ * pixel is the mean of k x k samples one source pixel apart (samples
+ * beyond the source count as -1, the mean is clamped to 0..255). Both
+ * buffers honour bottomUp. A destination of width or height 0, a missing
+ * destination pixel buffer (or a missing source one with a non-empty
+ * source), or method 65535 with an empty source give -3. Progress after
+ * each destination row (done = image row). Last callback value, -2, -3,
+ * -1000. */
 RK_API int16_t RkSamplingResizeImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, uint16_t method, UserCallBackRec* progress);
 
 /* As RkSamplingResizeImage, interpolating through the caller's 65536-byte
  * sampling table (method 65535 still means nearest pixel).  -2 also for a
- * null table. */
+ * null table. A caller's table whose pairwise sums exceed 255 is read at
+ * entry 255 of the row instead (never past the 65536 bytes). */
 RK_API int16_t RkSamplingResizeLUTImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, uint16_t method, const uint8_t* lut, UserCallBackRec* progress);
 
-/* Fills a caller-owned 65536-byte table with products a*b/256. */
+/* Fills a caller-owned 65536-byte table: entry [a * 256 + b] = a * b / 256. */
 RK_API void RkCreateSamplingLUT(uint8_t* lut);
 
-/* Fills a caller-owned 65536-byte table with a*sin^2 weights. */
+/* Fills a caller-owned 65536-byte table: entry [a * 256 + b] =
+ * a * sin^2(b * 1.57079632675 / 256), truncated. */
 RK_API void RkCreateSamplingSinLUT(uint8_t* lut);
 
 /* ------------------------------------------------------------------------ */
