@@ -9,6 +9,8 @@
 //   compound IN.ppm OUT [TARGET]          compound KSTM raw data (640x480,
 //                                         default target 65536 bytes)
 //   wrap IN.kstm OUT.jpg [COMMENT]        KSTM image data as a JFIF file
+//   wren IN.ppm OUT.jpg [MODE]            a Wren camera Exif file (mode 0-15;
+//                                         2: 640x480, others 1360x1024)
 //
 // Decoded pictures are written as BMP, or as baseline JPEG when OUT ends in
 // ".jpg" or ".jpeg".
@@ -137,27 +139,51 @@ int KslvImage(const Bytes& in, const std::string& out, const char* size) {
   return WritePicture(out, width, height, packed.data() + 40);
 }
 
-int Compound(const std::string& in, const std::string& out, const char* target) {
+// A PPM picture at width x height as a bottom-up blue-green-red bitmap.
+bool ReadBitmap(const std::string& in, int width, int height, Bytes& pixels) {
   rktools::Picture pic;
-  if (!rktools::ReadPpm(in, pic)) return Fail("cannot read the PPM picture " + in);
-  const rktools::Picture sized = rktools::Resize(pic, 640, 480);
-  Bytes pixels(640 * 480 * 3);
-  for (int y = 0; y < 480; ++y) {
-    for (int x = 0; x < 640; ++x) {
-      uint8_t* p = &pixels[(static_cast<size_t>(479 - y) * 640 + x) * 3];
+  if (!rktools::ReadPpm(in, pic)) return false;
+  const rktools::Picture sized = rktools::Resize(pic, width, height);
+  const uint32_t stride = Stride(width);
+  pixels.assign(static_cast<size_t>(stride) * height, 0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &pixels[static_cast<size_t>(height - 1 - y) * stride + 3 * x];
       p[0] = sized.at(x, y)[2];
       p[1] = sized.at(x, y)[1];
       p[2] = sized.at(x, y)[0];
     }
   }
-  uint32_t size = target != nullptr ? static_cast<uint32_t>(std::strtoul(target, nullptr, 10)) : 65536;
-  int16_t code = 0;
-  void* block = RkGetCompImgKSTMRawData(pixels.data(), &size, &code, nullptr);
-  if (block == nullptr) return Fail("compound encoder: " + std::to_string(code));
+  return true;
+}
+
+// Writes a returned data block of size bytes and frees it.
+int WriteBlock(void* block, uint32_t size, int16_t code, const std::string& out, const char* what) {
+  if (block == nullptr) return Fail(std::string(what) + ": " + std::to_string(code));
   const Bytes data(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
   std::free(block);
   if (!rktools::WriteFile(out, data)) return Fail("cannot write " + out);
   return 0;
+}
+
+int Wren(const std::string& in, const std::string& out, const char* modeText) {
+  const uint32_t mode = modeText != nullptr ? static_cast<uint32_t>(std::strtoul(modeText, nullptr, 10)) : 2;
+  const bool small = (mode & 7) == 2;
+  Bytes pixels;
+  if (!ReadBitmap(in, small ? 640 : 1360, small ? 480 : 1024, pixels)) return Fail("cannot read the PPM picture " + in);
+  uint32_t size = 0;
+  int16_t code = 0;
+  void* block = RkGetWrenExifImgRawData(pixels.data(), &size, mode, &code, nullptr);
+  return WriteBlock(block, size, code, out, "Wren export");
+}
+
+int Compound(const std::string& in, const std::string& out, const char* target) {
+  Bytes pixels;
+  if (!ReadBitmap(in, 640, 480, pixels)) return Fail("cannot read the PPM picture " + in);
+  uint32_t size = target != nullptr ? static_cast<uint32_t>(std::strtoul(target, nullptr, 10)) : 65536;
+  int16_t code = 0;
+  void* block = RkGetCompImgKSTMRawData(pixels.data(), &size, &code, nullptr);
+  return WriteBlock(block, size, code, out, "compound encoder");
 }
 
 int Wrap(const Bytes& in, const std::string& out, const char* comment) {
@@ -179,12 +205,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: rk-camera kslv-thumbnail|kslv|kstm|kstm-thumbnail|jfif IN OUT.bmp|OUT.jpg [SIZE]\n"
                  "       rk-camera compound IN.ppm OUT [TARGET]\n"
-                 "       rk-camera wrap IN.kstm OUT.jpg [COMMENT]\n");
+                 "       rk-camera wrap IN.kstm OUT.jpg [COMMENT]\n"
+                 "       rk-camera wren IN.ppm OUT.jpg [MODE]\n");
     return 2;
   }
   const std::string command = argv[1], in = argv[2], out = argv[3];
   const char* extra = argc == 5 ? argv[4] : nullptr;
   if (command == "compound") return Compound(in, out, extra);
+  if (command == "wren") return Wren(in, out, extra);
   Bytes data;
   if (!rktools::ReadFile(in, data)) return Fail("cannot read " + in);
   if (data.empty() || data.size() > 0x7FFFFFFF) return Fail("empty or oversized input");

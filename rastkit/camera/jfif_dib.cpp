@@ -36,14 +36,9 @@ extern "C" RK_API void* RkGetImgDIBJFIFImage(const uint8_t* stream, int32_t leng
   uint8_t* block = NewPackedBitmap(image.width, image.height);
   if (block == nullptr) return Finish(result, RK_ERR_MEMORY, nullptr);
   DescribeBitmap(block, image.width, image.height, image);
-  int16_t code;
-  if (image.format & RK_FORMAT_PROGRESSIVE) {
-    // Progressive streams need the progressive decoder, which this build
-    // does not have yet.
-    code = RK_ERR_UNSUPPORTED;
-  } else {
-    code = RkDecompressImageByJPEG(table.get(), &image, progress);
-  }
+  const int16_t code = (image.format & RK_FORMAT_PROGRESSIVE) != 0
+                           ? RkDecompressImageByProgJPEG(table.get(), &image, progress)
+                           : RkDecompressImageByJPEG(table.get(), &image, progress);
   if (code != RK_OK) {
     FreeMemory(block);
     block = nullptr;

@@ -1035,11 +1035,19 @@ RK_API uint32_t RkExportVCameraDataToJPEG(const uint8_t* quant, const uint8_t* c
  * finds no usable stream, or the bitmap would exceed 2^32 - 1 bytes), -108. */
 RK_API void* RkGetImgDIBJFIFImage(const uint8_t* stream, int32_t length, int16_t* result, UserCallBackRec* progress);
 
-/* Writes a Wren camera bitmap (size and quality chosen by mode bits 0-2,
- * bit 3 a maker-note flag) as an Exif JPEG with fixed shooting data.  *size
- * is a size hint on entry and the file length on return.  Unlocked
- * heap block of exactly the file (caller frees) or null; code 0, -2,
- * -108 or the Exif writer's code. */
+/* Writes a Wren camera bitmap as an Exif JPEG (4:2:0) with fixed shooting
+ * data (blank make, model and software, the local time, ISO 100, 7 mm,
+ * f/5.6, a 20-byte maker note) and a 160x120 thumbnail.  Mode bits 0-2
+ * choose the picture: 0 1360x1024 at scale 0.3, 1 1360x1024 at 0.8, 2
+ * 640x480 at 0.3, 3-7 1360x1024 at 0.5; bit 3 sets the maker note's flag
+ * byte.  pixels: the bottom-up 24-bit rows of that size (row stride
+ * ((width + 1) x 3 / 4) x 4), of which that many bytes are read.  *size is
+ * a size hint on entry (the work buffer holds the larger of 2 x hint and a
+ * quarter of the bitmap plus 65535 bytes, never more than 32 MB) and the
+ * file length on return.  Returns a heap block of exactly the file (caller
+ * frees with free()) or null; code 0, -2 (pixels or size null), -4 (the
+ * file does not fit the work buffer), -108, -1000 or the Exif writer's
+ * code. */
 RK_API void* RkGetWrenExifImgRawData(const uint8_t* pixels, uint32_t* size, uint32_t mode, int16_t* result, UserCallBackRec* progress);
 
 #ifdef __cplusplus

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 
 #include "camera_helpers.h"
 #include "camera_writer.h"
@@ -147,6 +148,104 @@ TEST(JfifToBitmap, ResultsAndOwnership) {
   ASSERT_EQ(peer.status, 0);
   EXPECT_EQ(mine.width, 59);
   EXPECT_GT(rktest::Compare(peer.picture, mine).psnr, 42.0);  // about 46 dB
+}
+
+TEST(JfifToBitmap, ProgressiveStreamsTakeTheProgressiveDecoder) {
+  // An odd-sized 4:2:0 progressive stream: exactly the reference picture.
+  for (const char* name : {"d4_bug47x33_420", "d1_storm64x48_422_sa"}) {
+    const Bytes stream = rktest::ReadFile(rktest::Fixture(std::string("prog/") + name + ".jpg"));
+    int16_t result = 1;
+    void* block = RkGetImgDIBJFIFImage(stream.data(), static_cast<int32_t>(stream.size()), &result, nullptr);
+    ASSERT_EQ(result, 0) << name;
+    ASSERT_NE(block, nullptr);
+    const rktest::Rgb mine = cameratest::FromPacked(static_cast<uint8_t*>(block));
+    std::free(block);
+    const rktest::Rgb expected = rktest::LoadPpm(rktest::Fixture(std::string("prog/") + name + ".ppm"));
+    ASSERT_EQ(mine.width, expected.width);
+    EXPECT_EQ(mine.px, expected.px) << name;
+  }
+}
+
+// exiftool's reading of a file: "Tag: value" lines, warnings included.
+std::string Exiftool(const Bytes& jpeg) {
+  const std::string base = ::testing::TempDir() + "camera_wren";
+  std::ofstream(base + ".jpg", std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()),
+                                                       static_cast<std::streamsize>(jpeg.size()));
+  const std::string command = "exiftool -S -Warning -Make -ISO -FNumber -FocalLength -ExifVersion -ImageSize " +
+                              base + ".jpg >" + base + ".txt 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  const Bytes text = rktest::ReadFile(base + ".txt");
+  std::remove((base + ".jpg").c_str());
+  std::remove((base + ".txt").c_str());
+  return std::string(text.begin(), text.end());
+}
+
+TEST(WrenExif, ModesSizesAndTheMakerNote) {
+  const rktest::Rgb photo = rktest::MakePhotoLike(640, 480, 6);
+  const Bytes pixels = cameratest::BottomUpPixels(photo);
+  // Mode 10 is mode 2 (640 x 480, scale 0.3, code 2) with the flag byte 8.
+  for (const uint32_t mode : {2u, 10u}) {
+    uint32_t size = 1000;  // a small hint: the buffer is sized from the picture
+    int16_t result = 1;
+    void* block = RkGetWrenExifImgRawData(pixels.data(), &size, mode, &result, nullptr);
+    ASSERT_EQ(result, 0) << mode;
+    const Bytes file = cameratest::Take(block, size);
+    const Djpeg peer = RunDjpeg(file, "wren");
+    EXPECT_EQ(peer.status, 0);
+    EXPECT_EQ(peer.messages, "");
+    EXPECT_GT(rktest::Compare(peer.picture, photo).psnr, 30.0);
+
+    int32_t app1 = 0;
+    ASSERT_EQ(RkCheckExifFile(file.data(), static_cast<int32_t>(file.size()), &app1), 12);
+    ExifTagInfoRec info{};
+    RkInitExifTagVers(&info);
+    const int32_t limit = app1;
+    ASSERT_EQ(RkDecodeExifHeader(file.data() + 12, &limit, nullptr, &info), 210);
+    ASSERT_EQ(info.makerNoteLength, 20);
+    const uint8_t note[4] = {2, static_cast<uint8_t>(mode == 10 ? 8 : 0), 0, 0};
+    EXPECT_EQ(std::memcmp(info.makerNote, note, 4), 0) << mode;
+    EXPECT_EQ(info.isoSpeed, 100);
+  }
+  uint32_t size = 0;
+  int16_t result = 1;
+  void* block = RkGetWrenExifImgRawData(pixels.data(), &size, 2, &result, nullptr);
+  const std::string tags = Exiftool(cameratest::Take(block, size));
+  // The blank maker's notes are unknown to exiftool, its only remark.
+  for (const char* line : {"Warning: [minor] Unrecognized MakerNotes\n", "ISO: 100\n", "FNumber: 5.6\n",
+                           "FocalLength: 7.0 mm\n", "ExifVersion: 0210\n", "ImageSize: 640x480\n"}) {
+    EXPECT_NE(tags.find(line), std::string::npos) << line << " in\n" << tags;
+  }
+  EXPECT_EQ(tags.find("Warning", tags.find("Warning") + 1), std::string::npos) << tags;
+  EXPECT_EQ(RkGetWrenExifImgRawData(nullptr, &size, 2, &result, nullptr), nullptr);
+  EXPECT_EQ(result, -2);
+}
+
+TEST(WrenExif, TheWriterKeepsToTheBufferItIsGiven) {
+  // Noise in luminance and in chrominance (a random colour per 2 x 2
+  // square, so that averaging keeps it) codes at 1360 x 1024 and scale 0.3
+  // to about 1.24 MB, more than the buffer a zero hint gives (a quarter of
+  // the bitmap plus 64 KB, 1.11 MB): -4, not a write past it. A hint of
+  // 4 MB gives room.
+  rktest::Rgb noise{1360, 1024, Bytes(1360 * 1024 * 3)};
+  std::mt19937 rng(3);
+  for (int y = 0; y < 1024; y += 2) {
+    for (int x = 0; x < 1360; x += 2) {
+      const int base[3] = {static_cast<int>(rng() % 256), static_cast<int>(rng() % 256), static_cast<int>(rng() % 256)};
+      for (int k = 0; k < 4; ++k) {
+        const int grey = static_cast<int>(rng() % 161) - 80;
+        for (int c = 0; c < 3; ++c) noise.at(x + (k & 1), y + (k >> 1))[c] = static_cast<uint8_t>(std::clamp(base[c] + grey, 0, 255));
+      }
+    }
+  }
+  const Bytes pixels = cameratest::BottomUpPixels(noise);
+  for (const auto& [hint, expected] : {std::pair{0u, -4}, std::pair{4u << 20, 0}}) {
+    uint32_t size = hint;
+    int16_t result = 1;
+    void* block = RkGetWrenExifImgRawData(pixels.data(), &size, 0, &result, nullptr);
+    EXPECT_EQ(result, expected) << hint;
+    EXPECT_EQ(block != nullptr, expected == 0);
+    std::free(block);
+  }
 }
 
 }  // namespace
