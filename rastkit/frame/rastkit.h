@@ -938,14 +938,22 @@ RK_API int16_t RkTiltVertImage(ModuleTableRec* table, ImageBlkAttrRec* dest, Ima
 
 /* ------------------------------------------------------------------------ */
 /* Camera image-processing unit, KSLV thumbnails                            */
+/*                                                                          */
+/* Packed bitmaps: the 40-byte bitmap information header (24 bits,          */
+/* bottom-up, uncompressed, biSizeImage = row stride x height), then the    */
+/* rows, blue-green-red, each padded to a multiple of 4 bytes.  Exports     */
+/* that return a bitmap or data block return a zero-filled heap block that  */
+/* the caller owns and releases with free().                                */
 /* ------------------------------------------------------------------------ */
 
 /* Builds the 8-to-10-bit input curve in the module table (replacing an
- * earlier one); nothing for a null table.  Freed by RkFreeModuleTable. */
+ * earlier one): piecewise linear through (0, 0), (128, 512), (255, 1023).
+ * Nothing for a null table.  Freed by RkFreeModuleTable. */
 RK_API void RkInitInputGamma(ModuleTableRec* table);
 
-/* Builds the 10-to-8-bit output curve with exponent gamma (a double passed
- * by value), replacing an earlier one.  Freed by RkFreeModuleTable. */
+/* Builds the 10-to-8-bit output curve 255 x (i / 1023)^gamma (a double
+ * passed by value), replacing an earlier one; an exponent of 0 or below
+ * gives entries held within 0 .. 255 (all 255).  Freed by RkFreeModuleTable. */
 RK_API void RkInitOutGamma(ModuleTableRec* table, double gamma);
 
 /* Standard module-table set-up plus both gamma curves (gamma 0.83);
@@ -956,75 +964,100 @@ RK_API void RkInitKSLVImageProcessUnit(ModuleTableRec* table);
  * RkFreeModuleTable. */
 RK_API void RkExitKSLVImageProcessUnit(ModuleTableRec* table);
 
-/* Decodes the 3600-byte KSLV thumbnail into the record's pixel buffer at
- * 40x30 or 60x45; length is not used.  0, -2, -3 (other size), -6 (gamma
- * curves missing), -108. */
+/* Decodes the 3600-byte KSLV thumbnail (30 rows of 60 pixels packed as Y0,
+ * Y1, Cb + 127, Cr + 127) into the record's pixel buffer at 40x30 or 60x45,
+ * reading no more than length bytes.  0, -2 (table, thumb or record null),
+ * -3 (other size, or pixels null), -6 (gamma curves missing), -20 (length
+ * below 3600), -108. */
 RK_API int16_t RkDecompressCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb, uint32_t length, ImageBlkAttrRec* image);
 
-/* Work-shop bytes a KSLV thumbnail decode needs. */
+/* Work-shop bytes a KSLV thumbnail decode needs: 720. */
 RK_API uint32_t RkGetThumbnailDecodeWorkSpaceSize(void);
 
 /* Returns a new packed 40x30 bitmap (heap block, caller frees with free())
- * decoded from a KSLV thumbnail, or null on any failure. */
+ * decoded from a KSLV thumbnail, of which it reads 3600 bytes; null on any
+ * failure.  table must be set up as the unit (RkInitKSLVImageProcessUnit). */
 RK_API void* RkCreateDIBKSLVCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb);
 
-/* Self-contained KSLV thumbnail decode (own module table); returns an
- * heap block with the packed 40x30 bitmap (caller
- * frees), or null. */
+/* Self-contained KSLV thumbnail decode (own unit table, gamma 0.83; reads
+ * 3600 bytes): a heap block with the packed 40x30 bitmap (caller frees with
+ * free()), or null. */
 RK_API void* RkGetImgDIBKSLVCameraThumbnail(const uint8_t* thumb);
 
-/* Byte size of the packed 40x30 KSLV thumbnail bitmap. */
+/* Byte size of the packed 40x30 KSLV thumbnail bitmap: 3640. */
 RK_API uint32_t RkGetDIBKSLVCameraThumbnailSize(void);
 
 /* Writes the packed 40x30 bitmap (header and pixels) into the caller's
- * block of RkGetDIBKSLVCameraThumbnailSize() bytes.  Decoder result, or -2
- * for a null table or block. */
+ * block of RkGetDIBKSLVCameraThumbnailSize() bytes, reading 3600 bytes of
+ * thumbnail.  Decoder result, or -2 for a null table or block. */
 RK_API int16_t RkConvertDIBKSLVCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb, uint8_t* block);
 
 /* ------------------------------------------------------------------------ */
 /* KSLV camera images                                                       */
 /* ------------------------------------------------------------------------ */
 
-/* Decodes KSLV image data (white reference in a comment within the first
- * length bytes) into the record's pixel buffer at 320x240 or 480x360.
- * 0 / -1 (entropy error) / the last callback value, -2, -3, -6 (gamma
- * curves missing), -20 (no usable white reference), -108 (no scratch
- * memory), -1000. */
+/* Decodes KSLV image data (a baseline 4:2:2 or 4:2:0 stream, format 0x3001
+ * or 0x3005, of 480x240; the white reference in the first comment segment
+ * within the first length bytes) into the record's pixel buffer at 320x240
+ * or 480x360.  Reads at most length bytes.  The record's width and height
+ * are kept; format, data, dataLength and the MCU fields are the stream's.
+ * Results: 0 or, with a callback, its value after the last strip; -1
+ * (stream header unusable, or corrupt data: the failed strip and those
+ * after it are not written, whatever the callback answers); -2 (table,
+ * data or record null, or the table's arrays missing); -3 (other output
+ * size, pixels null, another stream format); -6 (gamma curves missing);
+ * -20 (no usable white reference: no comment, a zero reference byte, its
+ * bytes past length, or gains that cannot be formed); -108; -1000.
+ * Progress after each strip: (first row, 240 - MCU height). */
 RK_API int16_t RkDecompressCameraImage(ModuleTableRec* table, const uint8_t* data, uint32_t length, ImageBlkAttrRec* image, UserCallBackRec* progress);
 
-/* Work-shop bytes a KSLV image decode needs. */
+/* Work-shop bytes a KSLV image decode needs: 25600. */
 RK_API uint32_t RkGetCamImgDecodeWorkSpaceSize(void);
 
 /* Returns a new packed bitmap (heap block, caller frees with free()) of
- * width x height (320x240 or 480x360) decoded from KSLV data, or null. */
+ * width x height (320x240 or 480x360) decoded from KSLV data with a length
+ * of 32000: the caller supplies 32000 readable bytes (the stream, padded).
+ * Null when the table or data is null, the size is another, or decoding
+ * fails. */
 RK_API void* RkCreateDIBKSLVCameraImage(ModuleTableRec* table, const uint8_t* data, uint32_t width, uint32_t height, UserCallBackRec* progress);
 
-/* Self-contained variant (own module table); returns a heap block
- * with the packed bitmap (caller frees with free()), or null. */
+/* Self-contained variant (own unit table, gamma 0.83; reads 32000 bytes):
+ * a heap block with the packed bitmap (caller frees with free()), or null. */
 RK_API void* RkGetImgDIBKSLVCameraImage(const uint8_t* data, uint32_t width, uint32_t height, UserCallBackRec* progress);
 
-/* Byte size of a packed bitmap of width x height (header included). */
+/* Byte size of a packed bitmap of width x height, header included:
+ * 40 + ((width + 1) x 3 / 4) x 4 x height; 0 when that exceeds 2^32 - 1. */
 RK_API uint32_t RkGetDIBKSLVCameraImageSize(uint32_t width, uint32_t height);
 
 /* Writes the packed bitmap into the caller's block of
- * RkGetDIBKSLVCameraImageSize(width, height) bytes.  Decoder result, -2
- * (table or block null) or -20 (unsupported size). */
+ * RkGetDIBKSLVCameraImageSize(width, height) bytes, decoding with a length
+ * of 32000 (32000 readable bytes at data).  Decoder result, -2 (table or
+ * block null) or -20 (a size other than 320x240 and 480x360). */
 RK_API int16_t RkConvertDIBKSLVCameraImage(ModuleTableRec* table, const uint8_t* data, uint8_t* block, uint32_t width, uint32_t height, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */
 /* KSTM camera data (result pointers may be null and receive the code)      */
+/*                                                                          */
+/* Image data: "KM", six bytes, 64 luminance and 64 chrominance             */
+/* quantisation values in zigzag order, then the 640x480 4:2:2 entropy-     */
+/* coded stream (default Huffman tables, no markers) ending with FF D9.     */
+/* Thumbnail data: a 4:2:0 stream of 40x30 MCUs ending with FF D9, of       */
+/* which only the DC terms are used.  Nothing at or past length is read.    */
+/* Decoders report 0 (or the callback's last value), -1 (corrupt data; the  */
+/* MCU where it shows is not written), -1000.                               */
 /* ------------------------------------------------------------------------ */
 
 /* Returns a new packed 80x60 bitmap (heap block, caller frees with free())
- * decoded from a KSTM thumbnail stream, or null.  Code: 0, -1, -2, -3 (no
- * end marker), -108. */
+ * decoded from a KSTM thumbnail stream, or null.  Code: 0, -1, -2 (table
+ * or data null, or the table's arrays missing), -3 (no FF D9 within
+ * length), -108. */
 RK_API void* RkCreateDIBKSTMCameraThumbnail(ModuleTableRec* table, const uint8_t* data, int32_t length, int16_t* result);
 
-/* Self-contained variant (own module table); heap block
- * (caller frees) or null. */
+/* Self-contained variant (own module table): heap block (caller frees
+ * with free()) or null. */
 RK_API void* RkGetImgDIBKSTMCameraThumbnail(const uint8_t* data, int32_t length, int16_t* result);
 
-/* Byte size of the packed 80x60 KSTM thumbnail bitmap. */
+/* Byte size of the packed 80x60 KSTM thumbnail bitmap: 14440. */
 RK_API uint32_t RkGetDIBKSTMCameraThumbnailSize(void);
 
 /* Writes the packed 80x60 bitmap into the caller's block of
@@ -1032,15 +1065,19 @@ RK_API uint32_t RkGetDIBKSTMCameraThumbnailSize(void);
 RK_API int16_t RkConvertDIBKSTMCameraThumbnail(ModuleTableRec* table, const uint8_t* data, int32_t length, uint8_t* block);
 
 /* Returns a new packed 640x480 bitmap (heap block, caller frees with free())
- * decoded from KSTM image data ("KM" header), or null.  Code: 0 / the last
- * callback value, -1, -2, -3 (bad magic or no end marker), -108, -1000. */
+ * decoded from KSTM image data, or null.  Installs the data's quantisation
+ * tables into the module table.  Code: 0 / the last callback value, -1,
+ * -2 (table or data null, length below 1, the table's arrays missing), -3
+ * (no "KM", or no FF D9 with the D9 at index 137 or later within length),
+ * -108, -1000.  Progress after each 8-row strip (first row, 479), then
+ * (479, 479). */
 RK_API void* RkCreateDIBKSTMCameraImage(ModuleTableRec* table, const uint8_t* data, int32_t length, int16_t* result, UserCallBackRec* progress);
 
-/* Self-contained variant (own module table); heap block
- * (caller frees) or null. */
+/* Self-contained variant (own module table): heap block (caller frees
+ * with free()) or null. */
 RK_API void* RkGetImgDIBKSTMCameraImage(const uint8_t* data, int32_t length, int16_t* result, UserCallBackRec* progress);
 
-/* Byte size of the packed 640x480 KSTM image bitmap. */
+/* Byte size of the packed 640x480 KSTM image bitmap: 921640. */
 RK_API uint32_t RkGetDIBKSTMCameraImageSize(void);
 
 /* Writes the packed 640x480 bitmap into the caller's block of
@@ -1051,29 +1088,47 @@ RK_API int16_t RkConvertDIBKSTMCameraImage(ModuleTableRec* table, const uint8_t*
 /* Camera data export                                                       */
 /* ------------------------------------------------------------------------ */
 
-/* Encodes a 640x480 24-bit bottom-up bitmap's pixels into compound KSTM raw
- * data aiming at *size bytes (on return *size = bytes produced).  Returns
- * an heap block of exactly that size (caller frees) or null;
- * code 0 / last callback value, -2, -108, -1000 or the encoder's code. */
+/* Encodes the pixels of a 640x480 24-bit bottom-up bitmap (row stride 1920)
+ * into compound KSTM raw data aiming at *size bytes: a 32-byte header, the
+ * thumbnail stream and KSTM image data, quantised at a scale chosen from
+ * the picture's detail and the target (and doubled once when the image
+ * data ends at or past 65536, or 131072 for targets above 65536).  Works in
+ * a buffer of 2 x *size bytes, never writing past it.  Returns a heap block
+ * of exactly the data (caller frees with free()) and its length in *size,
+ * or null (*size unchanged).  Code: 0 or the final callback value, -2
+ * (pixels or size null), -4 (the thumbnail, or the image at its second
+ * scale, does not fit 2 x *size bytes), -108, -1000.  Progress per MCU row:
+ * thumbnail (row, 958), image (479 + row, 958), then (958, 958). */
 RK_API void* RkGetCompImgKSTMRawData(const uint8_t* pixels, uint32_t* size, int16_t* result, UserCallBackRec* progress);
 
-/* Wraps 640x480 camera entropy data and its two 64-byte zigzag
- * quantisation tables (quant, 128 bytes) in a complete JFIF file written to
- * out, with an optional comment (null or length 0: none).  Returns the
- * bytes written; out must be large enough (not checked). */
+/* Wraps 640x480 camera entropy data (ending with FF D9) and its two 64-byte
+ * zigzag quantisation tables (quant, 128 bytes) in a complete JFIF file
+ * written to out, with an optional comment (null or length 0: none).
+ * Returns the bytes written, 607 + dataLength (+ commentLength + 4 with a
+ * comment); out must hold that many (not checked).  Returns 0 and writes
+ * nothing for a null quant, data or out, a comment longer than 65533 bytes
+ * or a total beyond 2^32 - 1. */
 RK_API uint32_t RkExportVCameraDataToJPEG(const uint8_t* quant, const uint8_t* comment, uint32_t commentLength, const uint8_t* data, uint32_t dataLength, uint8_t* out);
 
 /* Decodes a baseline or progressive JPEG stream into a new packed bitmap of
- * its size; heap block (caller frees) or null.  Code: 0 /
- * decoder result, -2 (stream null or length < 1), -3 (no image data),
- * -108. */
+ * its size: heap block (caller frees with free()) or null.  Code: 0 /
+ * decoder result, -2 (stream null or length < 1), -3 (the header decoder
+ * finds no usable stream, or the bitmap would exceed 2^32 - 1 bytes), -108. */
 RK_API void* RkGetImgDIBJFIFImage(const uint8_t* stream, int32_t length, int16_t* result, UserCallBackRec* progress);
 
-/* Writes a Wren camera bitmap (size and quality chosen by mode bits 0-2,
- * bit 3 a maker-note flag) as an Exif JPEG with fixed shooting data.  *size
- * is a size hint on entry and the file length on return.  Unlocked
- * heap block of exactly the file (caller frees) or null; code 0, -2,
- * -108 or the Exif writer's code. */
+/* Writes a Wren camera bitmap as an Exif JPEG (4:2:0) with fixed shooting
+ * data (blank make, model and software, the local time, ISO 100, 7 mm,
+ * f/5.6, a 20-byte maker note) and a 160x120 thumbnail.  Mode bits 0-2
+ * choose the picture: 0 1360x1024 at scale 0.3, 1 1360x1024 at 0.8, 2
+ * 640x480 at 0.3, 3-7 1360x1024 at 0.5; bit 3 sets the maker note's flag
+ * byte.  pixels: the bottom-up 24-bit rows of that size (row stride
+ * ((width + 1) x 3 / 4) x 4), of which that many bytes are read.  *size is
+ * a size hint on entry (the work buffer holds the larger of 2 x hint and a
+ * quarter of the bitmap plus 65535 bytes, never more than 32 MB) and the
+ * file length on return.  Returns a heap block of exactly the file (caller
+ * frees with free()) or null; code 0, -2 (pixels or size null), -4 (the
+ * file does not fit the work buffer), -108, -1000 or the Exif writer's
+ * code. */
 RK_API void* RkGetWrenExifImgRawData(const uint8_t* pixels, uint32_t* size, uint32_t mode, int16_t* result, UserCallBackRec* progress);
 
 #ifdef __cplusplus
