@@ -75,6 +75,10 @@ std::vector<FixtureCase> Cases() {
          *out = dest.ToRgb();
          return r;
        }},
+      {"f09_distort_110", "storm_47x36.ppm", InPlace([](ModuleTableRec* t, ImageBlkAttrRec* r) {
+         SetBackground(*r, 255, 0, 255);
+         return RkDistortionFilter(t, r, 110, nullptr);
+       })},
       {"f10_mask_020F", "bug_56x40.ppm",
        [](ModuleTableRec* t, Picture& in, Rgb* out) {
          Picture key(LoadFilterFixture("dunekey_56x40.ppm"), rktest::TopDownRgb());
