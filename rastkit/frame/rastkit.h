@@ -703,23 +703,41 @@ RK_API int16_t RkAutomaticWhiteBalance(ModuleTableRec* table, ImageBlkAttrRec* i
 /* Resizing and sampling                                                    */
 /* ------------------------------------------------------------------------ */
 
-/* Shrinks source into dest by block averaging; both ratios must be >= 2.
- * Last callback value, -2, -3, -1000. */
+/* Shrinks source into dest by block averaging. The ratios rx = source /
+ * dest width and ry (heights) are kept as 32-bit floats; each destination
+ * pixel (x, y) is the truncated mean of the source block of (int)rx x
+ * (int)ry pixels at (int)(x * rx), (int)(y * ry) (products in single
+ * precision), clipped to the source. Both buffers are walked in stored row
+ * order (bottomUp is not consulted). A destination of height 0 returns 0;
+ * a width of 0, a ratio below 2, or a missing source or destination pixel
+ * buffer gives -3. Progress after each destination row (done = stored row,
+ * total = height - 1, work = that row). Last callback value, -2, -3,
+ * -1000. */
 RK_API int16_t RkShrinkingResizeImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, UserCallBackRec* progress);
 
 /* Resamples source into dest: method 256 quadratic, 65535 nearest pixel,
- * anything else bilinear.  Last callback value, -2, -3, -1000. */
+ * anything else bilinear. Source positions step by (source size x 256) /
+ * dest size in 8.8 fixed point; when shrinking by k >= 2 each destination
+ * pixel is the mean of k x k samples one source pixel apart (samples
+ * beyond the source count as -1, the mean is clamped to 0..255). Both
+ * buffers honour bottomUp. A destination of width or height 0, a missing
+ * destination pixel buffer (or a missing source one with a non-empty
+ * source), or method 65535 with an empty source give -3. Progress after
+ * each destination row (done = image row). Last callback value, -2, -3,
+ * -1000. */
 RK_API int16_t RkSamplingResizeImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, uint16_t method, UserCallBackRec* progress);
 
 /* As RkSamplingResizeImage, interpolating through the caller's 65536-byte
  * sampling table (method 65535 still means nearest pixel).  -2 also for a
- * null table. */
+ * null table. A caller's table whose pairwise sums exceed 255 is read at
+ * entry 255 of the row instead (never past the 65536 bytes). */
 RK_API int16_t RkSamplingResizeLUTImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, uint16_t method, const uint8_t* lut, UserCallBackRec* progress);
 
-/* Fills a caller-owned 65536-byte table with products a*b/256. */
+/* Fills a caller-owned 65536-byte table: entry [a * 256 + b] = a * b / 256. */
 RK_API void RkCreateSamplingLUT(uint8_t* lut);
 
-/* Fills a caller-owned 65536-byte table with a*sin^2 weights. */
+/* Fills a caller-owned 65536-byte table: entry [a * 256 + b] =
+ * a * sin^2(b * 1.57079632675 / 256), truncated. */
 RK_API void RkCreateSamplingSinLUT(uint8_t* lut);
 
 /* ------------------------------------------------------------------------ */
