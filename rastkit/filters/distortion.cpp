@@ -9,19 +9,10 @@
 #include <cstdlib>
 
 #include "picture.h"
+#include "samplers.h"
 
 namespace rk::filters {
 namespace {
-
-// Bilinear blend of four values with 8-bit fractions, the x-first and
-// y-first orders averaged: (p00, p10) and (p01, p11) are the two rows.
-int Blend(int p00, int p10, int p01, int p11, int fx, int fy) {
-  const int a = p00 + (p10 - p00) * fx / 256;
-  const int b = p00 + (p01 - p00) * fy / 256;
-  const int xFirst = a + ((p11 - p01) * fx / 256 + p01 - a) * fy / 256;
-  const int yFirst = b + ((p11 - p10) * fy / 256 + p10 - b) * fx / 256;
-  return (xFirst + yFirst) >> 1;
-}
 
 // A displacement in 8.8 fixed point, truncated toward zero; the whole part
 // and the fraction keep its sign (-1.5 px is whole -1, fraction -128).
@@ -128,7 +119,7 @@ class Distortion {
     uint8_t v[3];
     for (int c = 0; c < 3; ++c) {
       const uint32_t o = pic_.offset[c];
-      v[c] = static_cast<uint8_t>(Blend(p00[o], p10[o], p01[o], p11[o], std::abs(fx), std::abs(fy)));
+      v[c] = static_cast<uint8_t>(BlendBilinear(p00[o], p10[o], p01[o], p11[o], std::abs(fx), std::abs(fy)));
     }
     for (int c = 0; c < 3; ++c) out[pic_.offset[c]] = v[c];
   }

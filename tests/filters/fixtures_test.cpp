@@ -2,6 +2,7 @@
 // arguments of CASES.tsv, must give the expected picture exactly.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -48,8 +49,40 @@ int16_t AbsoluteDifference(PixelProcessMethodRec* p, uint32_t) {
   return *p->red;
 }
 
+// A two-buffer geometry case: the input as the source, a destination of the
+// given size (its auxCount1/2 the offset), the background in the source.
+std::function<int16_t(ModuleTableRec*, Picture&, Rgb*)> Geometry(
+    int width, int height, int offsetColumn, int offsetRow, std::array<uint8_t, 3> background,
+    std::function<int16_t(ModuleTableRec*, ImageBlkAttrRec*, ImageBlkAttrRec*)> f) {
+  return [=](ModuleTableRec* t, Picture& in, Rgb* out) {
+    Picture dest(width, height, rktest::TopDownRgb());
+    ImageBlkAttrRec d = dest.Record(), s = in.Record();
+    d.auxCount1 = static_cast<uint16_t>(offsetColumn);
+    d.auxCount2 = static_cast<uint16_t>(offsetRow);
+    SetBackground(s, background[0], background[1], background[2]);
+    const int16_t r = f(t, &d, &s);
+    *out = dest.ToRgb();
+    return r;
+  };
+}
+
 std::vector<FixtureCase> Cases() {
   return {
+      {"f01_rotate_2250", "bug_56x40.ppm",
+       Geometry(60, 52, 2, 6, {40, 80, 160},
+                [](ModuleTableRec* t, ImageBlkAttrRec* d, ImageBlkAttrRec* s) {
+                  return RkFreeRotateImage(t, d, s, 2250, 0, nullptr);
+                })},
+      {"f02_rotate_m5400", "dune_56x40.ppm",
+       Geometry(40, 56, -8, 8, {255, 255, 255},
+                [](ModuleTableRec* t, ImageBlkAttrRec* d, ImageBlkAttrRec* s) {
+                  return RkFreeRotateImage(t, d, s, -5400, 0, nullptr);
+                })},
+      {"f03_tiltv_1650", "storm_47x36.ppm",
+       Geometry(47, 36, 0, 0, {0, 0, 128},
+                [](ModuleTableRec* t, ImageBlkAttrRec* d, ImageBlkAttrRec* s) {
+                  return RkTiltVertImage(t, d, s, 1650, 0, nullptr);
+                })},
       {"f04_removenoise_1BBB", "dune_56x40.ppm",
        InPlace([](ModuleTableRec* t, ImageBlkAttrRec* r) { return RkRemoveNoiseFilter(t, r, 0x1BBB, nullptr); })},
       {"f05_edge_1808", "bug_56x40.ppm", InPlace([](ModuleTableRec* t, ImageBlkAttrRec* r) {
