@@ -53,8 +53,8 @@ Sums DirectSums(const Region<Value>& region, const Shape& shape, int64_t x, int6
   const int64_t dyLo = std::max(-shape.radius, -row), dyHi = std::min(shape.radius, region.height - 1 - row);
   for (int64_t dy = dyLo; dy <= dyHi; ++dy) {
     const int64_t h = shape.half[dy + shape.radius];
-    for (int64_t dx = -h; dx <= h; ++dx)
-      if (x + dx >= 0 && x + dx < region.width) region.Add(s, x + dx, row + dy, 1);
+    const int64_t dxLo = std::max(-h, -x), dxHi = std::min(h, region.width - 1 - x);
+    for (int64_t dx = dxLo; dx <= dxHi; ++dx) region.Add(s, x + dx, row + dy, 1);
   }
   return s;
 }
