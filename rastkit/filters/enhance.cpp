@@ -95,7 +95,9 @@ extern "C" RK_API int16_t RkEdgeEnhanceFilter(ModuleTableRec* table, ImageBlkAtt
   Progress report(progress);
   const PassReport pass{&report, work.data(), 0, pic.height - 1, false};
   const Space space = (flags & kYccComponents) ? Space::kYcc : Space::kRgb;
-  return FilterRows(pic, space, store, pass, kernel) ? RK_STOPPED : RK_OK;
+  return FilterRows(pic, space, store, pass, [&](const Chunk& c, int16_t(*out)[kChunk]) { EachPixel(c, out, kernel); })
+             ? RK_STOPPED
+             : RK_OK;
 }
 
 extern "C" RK_API int16_t RkChromaEnhanceFilter(ModuleTableRec* table, ImageBlkAttrRec* image, int16_t level,

@@ -56,16 +56,52 @@ inline void WriteBack(const Picture& pic, const RowStore& store, int slot, int y
 
 }  // namespace detail
 
-// kernel(const Gathered&, int16_t out[3]) gives the pixel's three
-// components in the walk's space. Returns true when the progress procedure
-// stopped the pass (the rows finished so far are back in the picture).
+// Columns go through the walk in chunks of this many pixels.
+constexpr int kChunk = 256;
+
+// One chunk of one row as the kernels see it: for component c and row r
+// (0 before, 1 the row itself, 2 after), plane[c][r][i] is the value of
+// column x0 - 1 + i with the border rule (i = 0 and i = n + 1 are the margin
+// columns). Results go to out[c][i - 1] for i = 1 .. n.
+struct Chunk {
+  const int16_t* plane[3][3];
+  int n;
+};
+
+// Feeds a per-pixel kernel(const Gathered&, int16_t out[3]) from a chunk.
 template <class Kernel>
+void EachPixel(const Chunk& chunk, int16_t (*out)[kChunk], Kernel&& kernel) {
+  for (int i = 1; i <= chunk.n; ++i) {
+    Gathered g;
+    for (int c = 0; c < 3; ++c) {
+      const int16_t* b = chunk.plane[c][0];
+      const int16_t* m = chunk.plane[c][1];
+      const int16_t* a = chunk.plane[c][2];
+      int16_t* v = g.v[c];
+      v[0] = m[i];
+      v[1] = m[i - 1];
+      v[2] = m[i + 1];
+      v[3] = b[i];
+      v[4] = a[i];
+      v[5] = b[i - 1];
+      v[6] = b[i + 1];
+      v[7] = a[i - 1];
+      v[8] = a[i + 1];
+    }
+    int16_t o[3];
+    kernel(g, o);
+    for (int c = 0; c < 3; ++c) out[c][i - 1] = o[c];
+  }
+}
+
+// chunkKernel(const Chunk&, int16_t out[3][kChunk]) gives the chunk's
+// results in the walk's space. Returns true when the progress procedure
+// stopped the pass (the rows finished so far are back in the picture).
+template <class ChunkKernel>
 [[nodiscard]] bool FilterRows(const Picture& pic, Space space, const RowStore& store, const PassReport& pass,
-                              Kernel&& kernel) {
-  // Columns go in chunks, each with one column of margin on either side,
-  // gathered once per row into small planes (converted to YCbCr there).
-  constexpr int kChunk = 256;
+                              ChunkKernel&& chunkKernel) {
   int16_t plane[3][3][kChunk + 2];
+  int16_t out[3][kChunk];
   const int width = pic.width, height = pic.height;
   for (int y = 0; y < height; ++y) {
     const uint8_t* rows[3] = {pic.ImageRow(std::max(y - 1, 0)), pic.ImageRow(y),
@@ -81,28 +117,15 @@ template <class Kernel>
         }
         if (space == Space::kYcc) RgbToYccRow(plane[0][r], plane[1][r], plane[2][r], static_cast<size_t>(n) + 2);
       }
-      for (int i = 1; i <= n; ++i) {
-        Gathered g;
-        for (int c = 0; c < 3; ++c) {
-          const int16_t* b = plane[c][0];
-          const int16_t* m = plane[c][1];
-          const int16_t* a = plane[c][2];
-          int16_t* v = g.v[c];
-          v[0] = m[i];
-          v[1] = m[i - 1];
-          v[2] = m[i + 1];
-          v[3] = b[i];
-          v[4] = a[i];
-          v[5] = b[i - 1];
-          v[6] = b[i + 1];
-          v[7] = a[i - 1];
-          v[8] = a[i + 1];
-        }
-        int16_t out[3];
-        kernel(g, out);
-        if (space == Space::kYcc) YccToRgb(&out[0], &out[1], &out[2]);
-        uint8_t* s = slot + static_cast<int64_t>(x0 + i - 1) * store.pixelStride;
-        for (int c = 0; c < 3; ++c) s[store.offset[c]] = Clamp255(out[c]);
+      const Chunk chunk{{{plane[0][0], plane[0][1], plane[0][2]},
+                         {plane[1][0], plane[1][1], plane[1][2]},
+                         {plane[2][0], plane[2][1], plane[2][2]}},
+                        n};
+      chunkKernel(chunk, out);
+      if (space == Space::kYcc) YccToRgbRow(out[0], out[1], out[2], static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) {
+        uint8_t* s = slot + static_cast<int64_t>(x0 + i) * store.pixelStride;
+        for (int c = 0; c < 3; ++c) s[store.offset[c]] = Clamp255(out[c][i]);
       }
     }
     if (y > 0) detail::WriteBack(pic, store, (y - 1) & 1, y - 1);
