@@ -159,7 +159,9 @@ int16_t OutOfFocusBlur(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAtt
   // disc covers, saturating at 255. The disc is symmetric, so that is the
   // sum of v / N over the disc around each destination pixel; with at most
   // N terms of at most 255 / N it never actually passes 255.
-  const auto share = [n](uint8_t v) { return int64_t{v} / n; };
+  int64_t shares[256];
+  for (int v = 0; v < 256; ++v) shares[v] = v / n;
+  const auto share = [&shares](uint8_t v) { return shares[v]; };
   const Region<decltype(share)> region{s, d.width, d.height, share};
   const Shape shape{kept, half};
   Progress report(progress);
