@@ -32,7 +32,7 @@ Rgb Convert(const Rgb& in, const std::string& operation) {
 
 Rgb Filter(const Rgb& in, uint32_t flags) {
   rktest::ModuleTable table;
-  Picture p(in, rktest::BottomUpBgr());
+  Picture p(in, rktest::kBottomUpBgr);
   ImageBlkAttrRec r = p.Record();
   EXPECT_EQ(RkRemoveNoiseFilter(table.get(), &r, flags, nullptr), 0);
   return p.ToRgb();
@@ -64,7 +64,7 @@ TEST(ImageMagick, DiamondBlurIsANormalisedDiamondConvolutionWithinRounding) {
   const Rgb img = rktest::MakeNoise(30, 24, 6);
   for (int radius = 1; radius <= 4; ++radius) {
     rktest::ModuleTable table;
-    Picture s(img, rktest::TopDownRgb()), d(img.width, img.height, rktest::TopDownRgb());
+    Picture s(img, rktest::kTopDownRgb), d(img, rktest::kTopDownRgb);
     ImageBlkAttrRec rs = s.Record(), rd = d.Record();
     ASSERT_EQ(RkBluringImage(table.get(), &rd, &rs, static_cast<int16_t>(radius), 0, nullptr), 0);
     const Rgb want =
