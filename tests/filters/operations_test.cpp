@@ -28,6 +28,7 @@ enum Trait : unsigned {
   kNotFlat = 4,          // a flat picture need not stay flat (the defocus darkens its edges)
   kReadsSecond = 8,      // reads b at a's coordinates: a smaller b is refused
   kGrey = 16,            // needs a grey picture to do anything (automatic white balance)
+  kMirrors = 32,         // left-right symmetric: mirroring the input mirrors the output
 };
 
 struct Operation {
@@ -53,29 +54,29 @@ const Operation kOperations[] = {
     {"MaskingLighten", [](auto t, auto a, auto b, auto p) {
        b->codecFlags = 0x0307, b->componentIds = 50 | (100u << 16);
        return RkMaskingImage(t, a, b, p);
-     }, kTwo | kStoredRows},
+     }, kTwo | kStoredRows | kMirrors},
     {"Shadow", [](auto t, auto a, auto b, auto p) { return RkShadowingImage(t, a, b, 2, 1, -2, 1, p); }, kTwo | kStoredRows},
-    {"MedianRgb9", In([](auto t, auto a, auto p) { return RkRemoveNoiseFilter(t, a, 0x0BBB, p); })},
-    {"MedianYcc5", In([](auto t, auto a, auto p) { return RkRemoveNoiseFilter(t, a, 0x1999, p); })},
-    {"NearestThreeAndMean", In([](auto t, auto a, auto p) { return RkRemoveNoiseFilter(t, a, 0x0A8D, p); })},
+    {"MedianRgb9", In([](auto t, auto a, auto p) { return RkRemoveNoiseFilter(t, a, 0x0BBB, p); }), kMirrors},
+    {"MedianYcc5", In([](auto t, auto a, auto p) { return RkRemoveNoiseFilter(t, a, 0x1999, p); }), kMirrors},
+    {"NearestThreeAndMean", In([](auto t, auto a, auto p) { return RkRemoveNoiseFilter(t, a, 0x0A8D, p); }), kMirrors},
     {"BlockNoise", In([](auto t, auto a, auto p) { return RkBlockNoiseReductionFilter(t, a, 0, p); }), 0,
      Calls::kRowsAndOneMore},
-    {"BlockNoiseSharpen", In([](auto t, auto a, auto p) { return RkBlockNoiseReductionFilter(t, a, 1, p); }), 0,
+    {"BlockNoiseSharpen", In([](auto t, auto a, auto p) { return RkBlockNoiseReductionFilter(t, a, 1, p); }), kMirrors,
      Calls::kTwoPasses},
     {"EdgeYcc", In([](auto t, auto a, auto p) {
        const int16_t gain = 90;
        const uint16_t mask = 0x7;
        const EdgeEnhanceParamRec params{0x1888, 1, &gain, &mask};
        return RkEdgeEnhanceFilter(t, a, &params, p);
-     })},
+     }), kMirrors},
     {"Chroma", In([](auto t, auto a, auto p) { return RkChromaEnhanceFilter(t, a, 300, p); })},
     {"AdjustWhiteBalance", In([](auto t, auto a, auto p) { return RkAdjustWhiteBalance(t, a, 4.5, -9.0, p); })},
     {"AutoWhiteBalance", In([](auto t, auto a, auto p) { return RkAutomaticWhiteBalance(t, a, nullptr, nullptr, p); }), kGrey},
-    {"Blur", [](auto t, auto a, auto b, auto p) { return RkBluringImage(t, a, b, 2, 0, p); }, kTwo | kStoredRows},
+    {"Blur", [](auto t, auto a, auto b, auto p) { return RkBluringImage(t, a, b, 2, 0, p); }, kTwo | kStoredRows | kMirrors},
     {"BlurCbCr", [](auto t, auto a, auto b, auto p) { return RkBluringImage(t, a, b, 3, 0x06, p); }, kTwo | kStoredRows},
-    {"BlurVP", [](auto t, auto a, auto b, auto p) { return RkBluringVPImage(t, a, b, 2, 0, p); }, kTwo | kStoredRows},
+    {"BlurVP", [](auto t, auto a, auto b, auto p) { return RkBluringVPImage(t, a, b, 2, 0, p); }, kTwo | kStoredRows | kMirrors},
     {"OutOfFocus", [](auto t, auto a, auto b, auto p) { return RkBluringOutFocusImage(t, a, b, 2, p); },
-     kTwo | kStoredRows | kNotFlat},
+     kTwo | kStoredRows | kNotFlat | kMirrors},
     {"DistortOut", In([](auto t, auto a, auto p) { return RkDistortionFilter(t, a, -400, p); }), kStoredRows,
      Calls::kQuadrants},
     {"DistortIn", In([](auto t, auto a, auto p) { return RkDistortionFilter(t, a, 700, p); }), kStoredRows,
@@ -117,6 +118,13 @@ Rgb UpsideDown(const Rgb& img) {
   return m;
 }
 
+Rgb Mirror(const Rgb& img) {
+  Rgb m = img;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) std::copy_n(img.at(img.width - 1 - x, y), 3, m.at(x, y));
+  return m;
+}
+
 class EveryOperation : public testing::TestWithParam<Operation> {};
 
 TEST_P(EveryOperation, GivesOnePictureOnEveryLayout) {
@@ -131,6 +139,14 @@ TEST_P(EveryOperation, GivesOnePictureOnEveryLayout) {
         << layout.name;
     EXPECT_TRUE(guards) << layout.name << ": wrote outside the channel bytes";
   }
+}
+
+TEST_P(EveryOperation, MirroredInputGivesMirroredOutput) {
+  if (!(GetParam().traits & kMirrors)) GTEST_SKIP();
+  const Rgb img = rktest::MakeNoise(14, 9, 3);
+  EXPECT_EQ(rktest::FirstDifference(Apply(GetParam(), Mirror(img), rktest::kTopDownRgb),
+                                    Mirror(Apply(GetParam(), img, rktest::kTopDownRgb))),
+            "");
 }
 
 TEST_P(EveryOperation, KeepsFlatPicturesFlatAtEverySize) {
