@@ -122,9 +122,9 @@ int main(int argc, char** argv) {
       {"mean 3x3", [](auto t, auto& a, auto&) { auto r = a.Record(); return RkRemoveNoiseFilter(t, &r, 0x0AAA, nullptr); },
        0, 0, "-virtual-pixel edge -statistic Mean 3x3"},
       {"block-noise reduction + sharpening", [](auto t, auto& a, auto&) { auto r = a.Record(); return RkBlockNoiseReductionFilter(t, &r, 1, nullptr); }},
-      {"sharpen (Y, gain 64, eight neighbours)", [&](auto t, auto& a, auto&) {
+      {"sharpen (RGB, gain 64, eight neighbours)", [&](auto t, auto& a, auto&) {
          auto r = a.Record();
-         const EdgeEnhanceParamRec p{0x1008, 1, &sharpenGain, &allEight};
+         const EdgeEnhanceParamRec p{0x0888, 1, &sharpenGain, &allEight};
          return RkEdgeEnhanceFilter(t, &r, &p, nullptr);
        }, 0, 0, "-sharpen 0x1"},
       {"chroma enhance (level 180)", [](auto t, auto& a, auto&) { auto r = a.Record(); return RkChromaEnhanceFilter(t, &r, 180, nullptr); }},

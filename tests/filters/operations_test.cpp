@@ -141,16 +141,24 @@ TEST_P(EveryOperation, GivesOnePictureOnEveryLayout) {
   }
 }
 
-TEST_P(EveryOperation, MirroredInputGivesMirroredOutput) {
-  if (!(GetParam().traits & kMirrors)) GTEST_SKIP();
+std::vector<Operation> With(unsigned trait, bool present) {
+  std::vector<Operation> ops;
+  for (const Operation& op : kOperations)
+    if (((op.traits & trait) != 0) == present) ops.push_back(op);
+  return ops;
+}
+
+class SymmetricOperation : public testing::TestWithParam<Operation> {};
+class FlatOperation : public testing::TestWithParam<Operation> {};
+
+TEST_P(SymmetricOperation, MirroredInputGivesMirroredOutput) {
   const Rgb img = rktest::MakeNoise(14, 9, 3);
   EXPECT_EQ(rktest::FirstDifference(Apply(GetParam(), Mirror(img), rktest::kTopDownRgb),
                                     Mirror(Apply(GetParam(), img, rktest::kTopDownRgb))),
             "");
 }
 
-TEST_P(EveryOperation, KeepsFlatPicturesFlatAtEverySize) {
-  if (GetParam().traits & kNotFlat) GTEST_SKIP();
+TEST_P(FlatOperation, KeepsFlatPicturesFlatAtEverySize) {
   const uint8_t grey[3] = {120, 135, 110};
   for (auto [w, h] : {std::pair{1, 1}, {2, 1}, {1, 2}, {2, 2}, {3, 3}, {4, 7}, {9, 5}}) {
     int16_t result = -1;
@@ -224,7 +232,9 @@ TEST_P(EveryOperation, ReportsEachUnitAndStopsAtTheFirstCall) {
   EXPECT_EQ(stop.calls.size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Filters, EveryOperation, testing::ValuesIn(kOperations),
-                         [](const auto& info) { return std::string(info.param.name); });
+const auto kName = [](const auto& info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Filters, EveryOperation, testing::ValuesIn(kOperations), kName);
+INSTANTIATE_TEST_SUITE_P(Filters, SymmetricOperation, testing::ValuesIn(With(kMirrors, true)), kName);
+INSTANTIATE_TEST_SUITE_P(Filters, FlatOperation, testing::ValuesIn(With(kNotFlat, false)), kName);
 
 }  // namespace
