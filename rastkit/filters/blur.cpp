@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "cam/kernels.h"
 #include "memory.h"
@@ -20,10 +19,12 @@
 namespace rk::filters {
 namespace {
 
-// A shape: half[dy + radius] is the half-width of its row at offset dy.
+// A shape: half[dy + radius] is the half-width of its row at offset dy;
+// without a table it is the diamond, radius - |dy|.
 struct Shape {
   int64_t radius;
   const int64_t* half;
+  [[nodiscard]] int64_t Half(int64_t dy) const { return half ? half[dy + radius] : radius - (dy < 0 ? -dy : dy); }
 };
 
 struct Sums {
@@ -52,7 +53,7 @@ Sums DirectSums(const Region<Value>& region, const Shape& shape, int64_t x, int6
   Sums s;
   const int64_t dyLo = std::max(-shape.radius, -row), dyHi = std::min(shape.radius, region.height - 1 - row);
   for (int64_t dy = dyLo; dy <= dyHi; ++dy) {
-    const int64_t h = shape.half[dy + shape.radius];
+    const int64_t h = shape.Half(dy);
     const int64_t dxLo = std::max(-h, -x), dxHi = std::min(h, region.width - 1 - x);
     for (int64_t dx = dxLo; dx <= dxHi; ++dx) region.Add(s, x + dx, row + dy, 1);
   }
@@ -73,7 +74,7 @@ void ShapeRow(const Region<Value>& region, const Shape& shape, int64_t row, int6
   const int64_t dyLo = std::max(-shape.radius, -row), dyHi = std::min(shape.radius, region.height - 1 - row);
   for (int64_t x = 1; x < count; ++x) {
     for (int64_t dy = dyLo; dy <= dyHi; ++dy) {
-      const int64_t h = shape.half[dy + shape.radius];
+      const int64_t h = shape.Half(dy);
       if (x + h < region.width) region.Add(s, x + h, row + dy, 1);
       if (x - 1 - h >= 0 && x - 1 - h < region.width) region.Add(s, x - 1 - h, row + dy, -1);
     }
@@ -118,9 +119,7 @@ int16_t DiamondBlur(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRe
   // No two source pixels lie further apart than (W - 1) + (H - 1): a larger
   // radius covers the same pixels.
   const int64_t r = std::min<int64_t>(radius, int64_t{s.width} + s.height);
-  std::vector<int64_t> half(static_cast<size_t>(2 * r + 1));
-  for (int64_t dy = -r; dy <= r; ++dy) half[static_cast<size_t>(dy + r)] = r - std::abs(dy);
-  const Shape shape{r, half.data()};
+  const Shape shape{r, nullptr};
   const Region<Identity> region{s, s.width, s.height, Identity{}};
   Progress report(progress);
   for (int row = 0; row < d.height; ++row) {

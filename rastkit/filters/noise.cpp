@@ -58,17 +58,18 @@ int16_t RemoveNoise(ModuleTableRec* table, ImageBlkAttrRec* image, uint32_t flag
     for (int k = 0; k < n; ++k) sum += v[k];
     return static_cast<int16_t>(sum / n);
   };
+  // Sorted medians go through the networks, a whole chunk at a time.
+  bool network[3], plain = false;
+  for (int c = 0; c < 3; ++c) {
+    const uint32_t f = flags >> (4 * c);
+    network[c] = (f & kFilter) && (f & kMedian) && !(f & kNearestThree) && path == MedianPath::kNetwork;
+    plain = plain || !network[c];
+  }
   const auto kernel = [&](const Chunk& chunk, int16_t (*out)[kChunk]) {
-    bool plain = false;
     for (int c = 0; c < 3; ++c) {
-      const uint32_t f = flags >> (4 * c);
-      const bool network = (f & kFilter) && (f & kMedian) && !(f & kNearestThree) && path == MedianPath::kNetwork;
-      if (!network) {
-        plain = true;
-        continue;
-      }
-      // The sorted median as a branch-free network, a whole chunk at a time
-      // (the compiler turns the minima and maxima into vector instructions).
+      if (!network[c]) continue;
+      // Branch-free minima and maxima over arrays, which the compiler turns
+      // into vector instructions.
       const int16_t* b = chunk.plane[c][0];
       const int16_t* m = chunk.plane[c][1];
       const int16_t* a = chunk.plane[c][2];
@@ -83,13 +84,10 @@ int16_t RemoveNoise(ModuleTableRec* table, ImageBlkAttrRec* image, uint32_t flag
     if (!plain) return;
     int16_t rest[3][kChunk];
     EachPixel(chunk, rest, [&](const Gathered& g, int16_t o[3]) {
-      for (int c = 0; c < 3; ++c) o[c] = component(g.v[c], flags >> (4 * c));
+      for (int c = 0; c < 3; ++c) o[c] = network[c] ? 0 : component(g.v[c], flags >> (4 * c));
     });
-    for (int c = 0; c < 3; ++c) {
-      const uint32_t f = flags >> (4 * c);
-      const bool network = (f & kFilter) && (f & kMedian) && !(f & kNearestThree) && path == MedianPath::kNetwork;
-      if (!network) std::copy_n(rest[c], chunk.n, out[c]);
-    }
+    for (int c = 0; c < 3; ++c)
+      if (!network[c]) std::copy_n(rest[c], chunk.n, out[c]);
   };
   Progress report(progress);
   const PassReport pass{&report, work.data(), 0, pic.height - 1, false};
