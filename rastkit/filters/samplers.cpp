@@ -92,11 +92,7 @@ int32_t SampleBilinear(const SampleSource& source, uint32_t channel, int32_t x, 
   const uint8_t* r1 = Row(source, c.y[1]);
   const int32_t p00 = At(r0, source, c.x[0], channel), p10 = At(r0, source, c.x[1], channel);
   const int32_t p01 = At(r1, source, c.x[0], channel), p11 = At(r1, source, c.x[1], channel);
-  const int32_t a = p00 + (p10 - p00) * c.fx / 256;
-  const int32_t b = p00 + (p01 - p00) * c.fy / 256;
-  const int32_t alongX = a + (((p11 - p01) * c.fx / 256 + p01 - a) * c.fy) / 256;
-  const int32_t alongY = b + (((p11 - p10) * c.fy / 256 + p10 - b) * c.fx) / 256;
-  return ((alongX + alongY) >> 1) * 256;
+  return BlendBilinear(p00, p10, p01, p11, c.fx, c.fy) * 256;
 }
 
 int32_t SampleQuadratic(const SampleSource& source, uint32_t channel, int32_t x, int32_t y, SampleEdge edge) {

@@ -63,6 +63,18 @@ enum class SampleEdge : uint8_t { kClamp, kWrap };
 [[nodiscard]] int32_t SampleBilinear(const SampleSource& source, uint32_t channel, int32_t x, int32_t y,
                                      SampleEdge edge = SampleEdge::kClamp);
 
+// The bilinear rule above on four given values, as a plain value (not times
+// 256). The distortion filter picks its own neighbours (on the side its
+// displacement points to) and blends them with it.
+[[nodiscard]] inline int32_t BlendBilinear(int32_t p00, int32_t p10, int32_t p01, int32_t p11, int32_t fx,
+                                           int32_t fy) {
+  const int32_t a = p00 + (p10 - p00) * fx / 256;
+  const int32_t b = p00 + (p01 - p00) * fy / 256;
+  const int32_t alongX = a + (((p11 - p01) * fx / 256 + p01 - a) * fy) / 256;
+  const int32_t alongY = b + (((p11 - p10) * fy / 256 + p10 - b) * fx) / 256;
+  return (alongX + alongY) >> 1;
+}
+
 // Quadratic through three columns x .. x + 2 and three rows y .. y + 2 (the
 // last existing column or row stands in for missing ones): along each row
 // q(p0, p1, p2, t) = 2 * ((t - 255)(t - 510) p0 - 2 t (t - 510) p1

@@ -772,20 +772,29 @@ RK_API int16_t RkExportDefaultExifFile(ModuleTableRec* table, const double* lumS
 /* ------------------------------------------------------------------------ */
 
 /* Calls method once per pixel of first, with the matching pixel of second
- * (at least as large) as reference.  Returns the last value of the method
- * or callback, -2, -3 (first has no pixels), -1000. */
+ * as reference; rows are image rows (bottomUp honoured in both). Progress
+ * after each row (done = row, total = height - 1, work = first's row).
+ * Returns the last value of the method or callback (0 when none was made),
+ * -2, -3 (first has no pixels, or second is missing or smaller than first:
+ * nothing is called), -1000. */
 RK_API int16_t RkProcessMethodImage(ModuleTableRec* table, ImageBlkAttrRec* first, ImageBlkAttrRec* second, RkPixelMethod method, UserCallBackRec* progress);
 
 /* Composites mask onto first with the operation, weights and key colour
- * carried in mask's codecFlags, componentIds and segmentLength.  Rewrites
- * mask's width/height/auxCount1/auxCount2 (and its pixels with the exchange
- * bit).  Last callback value, -2, -3, -1000. */
+ * carried in mask's codecFlags, componentIds and segmentLength; both are
+ * walked in stored row order. Rewrites mask's width/height/auxCount1/
+ * auxCount2 (and, with the exchange bit, its pixels with the weighted first
+ * values clamped to 0..255). Operations work on 16-bit signed values and
+ * the stored result is clamped to 0..255. Progress after each row (work =
+ * mask's row).  Last callback value, -2, -3 (first has no pixels, or mask
+ * is missing or smaller than first: nothing written), -1000. */
 RK_API int16_t RkMaskingImage(ModuleTableRec* table, ImageBlkAttrRec* first, ImageBlkAttrRec* mask, UserCallBackRec* progress);
 
 /* Draws a soft drop shadow of source's foreground into dest; radius in
  * pixels, shadow displaced by (dx, dy); mode 0 counts coverage, other modes
- * darkness.  Key colour/inverse come from source's componentIds.  Last
- * callback value, -2, -3, -1000. */
+ * darkness.  Key colour/inverse come from source's componentIds. Stored row
+ * order; a negative radius covers nothing (the picture is copied).  Last
+ * callback value, -2, -3 (dest has no pixels, or source is missing or
+ * smaller than dest), -1000. */
 RK_API int16_t RkShadowingImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, int16_t dx, int16_t dy, uint16_t mode, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */
@@ -794,6 +803,9 @@ RK_API int16_t RkShadowingImage(ModuleTableRec* table, ImageBlkAttrRec* dest, Im
 
 /* In-place per-component median or mean over the cross or 3x3 neighbours,
  * on RGB or (flag 0x1000) YCbCr; flags select components and methods.
+ * Results of a row are written back after the next row is computed and
+ * before the progress call for that next row (done = row, total = height -
+ * 1, work = the work space); the last row after the walk.
  * 0, -2, -3, -108, -1000. */
 RK_API int16_t RkRemoveNoiseFilter(ModuleTableRec* table, ImageBlkAttrRec* image, uint32_t flags, UserCallBackRec* progress);
 
@@ -802,16 +814,21 @@ RK_API int16_t RkRemoveNoiseFilter(ModuleTableRec* table, ImageBlkAttrRec* image
 RK_API uint32_t RkGetRemoveNoiseFilterWorkSpaceSize(ImageBlkAttrRec* image);
 
 /* In-place centre-weighted 3x3 smoothing, plus a luminance sharpening pass
- * when flags bit 0 is set.  0, -2, -3, -108, -1000. */
+ * when flags bit 0 is set. Progress: after each row, done = row (second
+ * pass: height + row), and once more after each pass's last write-back
+ * (done = height, then 2 x height); total = height - 1, or 2 x (height - 1)
+ * in both passes with the sharpening.  0, -2, -3, -108, -1000. */
 RK_API int16_t RkBlockNoiseReductionFilter(ModuleTableRec* table, ImageBlkAttrRec* image, uint32_t flags, UserCallBackRec* progress);
 
-/* Work-shop bytes for RkBlockNoiseReductionFilter on this image;
- * 0xFFFFFFFF for a null record. */
+/* Work-shop bytes for RkBlockNoiseReductionFilter on this image: two rows
+ * of 2 x |rowStride| bytes (or of the bytes a row's pixels span, when a
+ * record's stride is smaller); 0xFFFFFFFF for a null record. */
 RK_API uint32_t RkGetBlockNoiseReductionFilterWorkSpaceSize(ImageBlkAttrRec* image);
 
 /* Selects a median from rec's values: mode 0 partial selection sort,
  * otherwise the median of the three values nearest values[0].  Writes only
- * rec->work. */
+ * rec->work. A null record or values, a count below 1 or an index not below
+ * count (and, in mode 0, a null work) read nothing and return 0. */
 RK_API int16_t RkGetMedianValue(const MedianValueRec* rec, uint32_t mode);
 
 /* ------------------------------------------------------------------------ */
@@ -819,11 +836,16 @@ RK_API int16_t RkGetMedianValue(const MedianValueRec* rec, uint32_t mode);
 /* ------------------------------------------------------------------------ */
 
 /* In-place unsharp masking with per-component gains and neighbour masks.
- * 0, -2 (table, image or params null), -3, -108, -1000. */
+ * The 16-bit result C + ((n C - S) gain) / 128 saturates instead of
+ * wrapping (gains above about 2000).  0, -2 (table, image, params, gains or
+ * masks null), -3 (no pixels, or an entry count other than 1..3), -108,
+ * -1000. */
 RK_API int16_t RkEdgeEnhanceFilter(ModuleTableRec* table, ImageBlkAttrRec* image, const EdgeEnhanceParamRec* params, UserCallBackRec* progress);
 
 /* In-place saturation change; |level| 127 leaves the image as is, smaller
- * desaturates, larger saturates.  0, -2, -3, -1000. */
+ * desaturates, larger saturates. Levels beyond +-2141, whose coefficients
+ * would not fit 16 bits, give -3; the sums are formed in 64 bits.  0, -2,
+ * -3, -1000. */
 RK_API int16_t RkChromaEnhanceFilter(ModuleTableRec* table, ImageBlkAttrRec* image, int16_t level, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */
@@ -831,21 +853,29 @@ RK_API int16_t RkChromaEnhanceFilter(ModuleTableRec* table, ImageBlkAttrRec* ima
 /* ------------------------------------------------------------------------ */
 
 /* In-place radial warp, strongest in the corners; the sign of level picks
- * the direction (towards or away from the centre), 0 does nothing.  Pixels
- * left uncovered get the colour in the image's segmentLength fields.
+ * the direction (towards or away from the centre), 0 does nothing.  A pixel
+ * whose sampling position (or its interpolation neighbour) falls outside
+ * the picture, for either sign, gets the colour in the image's
+ * segmentLength fields; halves without a normaliser (pictures 1 or 2 pixels
+ * across) do not move. Progress after each row of each quadrant: done = q x
+ * cy + k for the k-th row walked in quadrant q, total = 4 x cy, work null.
  * 0, -2, -3, -1000. */
 RK_API int16_t RkDistortionFilter(ModuleTableRec* table, ImageBlkAttrRec* image, int16_t level, UserCallBackRec* progress);
 
 /* dest = mean of source over a diamond of the given radius; a non-zero low
- * byte of flags blurs only the selected Y/Cb/Cr parts.  Last callback
- * value, -2, -3 (no pixels / negative radius), -1000. */
+ * byte of flags blurs only the selected Y/Cb/Cr parts (the others come from
+ * dest's current pixel).  Stored row order.  Last callback value, -2, -3
+ * (no pixels / negative radius / source missing or smaller than dest),
+ * -1000. */
 RK_API int16_t RkBluringImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, uint32_t flags, UserCallBackRec* progress);
 
 /* As RkBluringImage with weights falling off linearly with distance. */
 RK_API int16_t RkBluringVPImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, uint32_t flags, UserCallBackRec* progress);
 
 /* Lens-defocus imitation: scatters every source pixel over a disc of the
- * given radius into dest.  Last callback value, -2, -3, -108, -1000. */
+ * given radius into dest (each adds value / N, N the disc's cells).  Only
+ * the part of the disc that can reach the destination is held in memory.
+ * Last callback value, -2, -3, -108, -1000. */
 RK_API int16_t RkBluringOutFocusImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t radius, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */
@@ -858,7 +888,8 @@ RK_API int16_t RkGetWhiteBalanceParam(ModuleTableRec* table, ImageBlkAttrRec* im
 
 /* Removes the given Cb/Cr cast (doubles passed by value), then stretches
  * the levels between the found black and white points.  0, -2 (null
- * pointer or a cast of exactly 0.0), -3, -1000. */
+ * pointer or either cast exactly 0.0), -3 (no pixels, or a cast of
+ * magnitude 127 or more, or not a number), -1000. */
 RK_API int16_t RkAdjustWhiteBalance(ModuleTableRec* table, ImageBlkAttrRec* image, double castCb, double castCr, UserCallBackRec* progress);
 
 /* Measures grey 8x8 blocks and scales Cb/Cr to remove the cast; the gains
@@ -911,26 +942,33 @@ RK_API void RkCreateSamplingSinLUT(uint8_t* lut);
 /* Rotation and tilt (angles in minutes of arc, 5400 = 90 degrees)          */
 /* ------------------------------------------------------------------------ */
 
-/* Rotates source into dest about its centre (dest auxCount1/2 = offset);
- * flags 0x0001 tile, 0x0100 keep uncovered pixels, 0x0200 nearest pixel.
- * Last callback value, -2, -3, -1000. */
+/* Rotates source into dest about (width / 2, height / 2) of the source in
+ * pixel-index coordinates (dest auxCount1/2 = offset, signed); flags 0x0001
+ * tile, 0x0100 keep uncovered pixels, 0x0200 nearest pixel. A source
+ * position within 1e-9 pixel of a whole 1/256 step is taken as that step
+ * (so 0 and 90 degrees copy and permute exactly).  Last callback value, -2,
+ * -3 (dest has no pixels, or a non-empty source has none), -1000. */
 RK_API int16_t RkFreeRotateImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, UserCallBackRec* progress);
 
 /* Rotates and composites onto dest like RkMaskingImage (operation from the
- * source record); flags 0x0001 tile, 0x0200 nearest. */
+ * source record, nothing written back to it); flags 0x0001 tile, 0x0200
+ * nearest (plain sampled values). Pixels mapping outside stay. */
 RK_API int16_t RkFreeRotateMaskImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, UserCallBackRec* progress);
 
 /* Rotates, handing every destination pixel and its sampled source colour
  * to method, which writes dest itself.  -2 also for a null method. */
 RK_API int16_t RkFreeRotateMethodImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, RkPixelMethod method, UserCallBackRec* progress);
 
-/* Rotation variant that requires a sampling table and treats source as
- * dest-sized (rewrites source width/height/auxCount1/2).  -2 also for a
- * null table. */
+/* Rotation variant that requires a sampling table (but interpolates
+ * bilinearly) and treats source as dest-sized (rewrites source
+ * width/height/auxCount1/2; offset 0; uncovered pixels take the
+ * background).  -2 also for a null table; -3 for a source smaller than
+ * dest, before anything is written. */
 RK_API int16_t RkFreeRotateLUTImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, const uint8_t* lut, UserCallBackRec* progress);
 
 /* Horizontal keystone tilt, angle -2700..2700; flags 0x0100 keep, 0x0200
- * nearest.  -3 for an angle out of range. */
+ * nearest.  -3 for an angle out of range. Positions that come out infinite
+ * or beyond 32 bits are outside (background). */
 RK_API int16_t RkTiltHorzImage(ModuleTableRec* table, ImageBlkAttrRec* dest, ImageBlkAttrRec* source, int16_t angle, uint32_t flags, UserCallBackRec* progress);
 
 /* Vertical keystone tilt, as RkTiltHorzImage with rows and columns swapped. */
