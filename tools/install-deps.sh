@@ -15,6 +15,8 @@ packages=(
   libstb-dev
   # tools/screenshot.sh: virtual X server, window capture, PNG conversion.
   xvfb x11-utils x11-apps imagemagick
+  # Debian packages: dependencies (dpkg-shlibdeps) and checks (lintian).
+  dpkg-dev lintian
 )
 
 missing=()
