@@ -120,7 +120,10 @@ check_pkgconfig() {
   flags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags --libs rastkit)
   printf '#include "rastkit.h"\nint main(void) { return RkGetCompressBlkSize() > 0 ? 0 : 1; }\n' > "$work/use.c"
   # shellcheck disable=SC2086
-  cc "$work/use.c" $flags -o "$work/use" || fail "cannot build against rastkit.pc: $flags"
+  cc "$work/use.c" $flags -o "$work/use" 2> "$work/cc.log" || {
+    cat "$work/cc.log" >&2
+    fail "cannot build against rastkit.pc: $flags"
+  }
   lib=$(find_one "$1" '*/librastkit.so.1')
   if ! objdump -p "$lib" | grep -q 'NEEDED.*libasan'; then
     LD_LIBRARY_PATH=$(dirname "$lib") "$work/use" || fail "a program built with rastkit.pc did not run"
@@ -162,8 +165,9 @@ for pkg in corvid librastkit1 librastkit-dev; do
   [ "$(field "$deb" Section)" = "${section[$pkg]}" ] || fail "$deb: Section is $(field "$deb" Section)"
   [ -n "$(field "$deb" Maintainer)" ] || fail "$deb: no Maintainer"
   [ -n "$(field "$deb" Description)" ] || fail "$deb: no Description"
+  contents=$(dpkg-deb --contents "$deb")
   for doc in copyright changelog.gz; do
-    dpkg-deb --contents "$deb" | grep -q "/usr/share/doc/$pkg/$doc\$" || fail "$deb has no $doc"
+    grep -q "/usr/share/doc/$pkg/$doc\$" <<< "$contents" || fail "$deb has no $doc"
   done
   dpkg -x "$deb" "$work/root"
 done
@@ -184,9 +188,10 @@ shlibs=$(dpkg-deb --info "$work/debs/librastkit1_${version}_${arch}.deb" shlibs)
 [ "$shlibs" = "librastkit 1 librastkit1 (>= $version)" ] || fail "librastkit1 shlibs: $shlibs"
 # Each file in one package: the library only in librastkit1, its link and
 # header only in librastkit-dev.
-dpkg-deb --contents "$work/debs/corvid_${version}_${arch}.deb" | grep -q 'librastkit\|rastkit\.h' &&
-  fail "corvid ships library files"
-dpkg-deb --contents "$work/debs/librastkit1_${version}_${arch}.deb" | grep -q 'librastkit\.so$\|rastkit\.h\|\.pc$' &&
+contents=$(dpkg-deb --contents "$work/debs/corvid_${version}_${arch}.deb")
+grep -q 'librastkit\|rastkit\.h' <<< "$contents" && fail "corvid ships library files"
+contents=$(dpkg-deb --contents "$work/debs/librastkit1_${version}_${arch}.deb")
+grep -q 'librastkit\.so \|librastkit\.so$\|rastkit\.h\|\.pc$' <<< "$contents" &&
   fail "librastkit1 ships development files"
 
 check_tree "$work/root/usr"

@@ -16,11 +16,12 @@ int main(int argc, char** argv) {
   }
   QImageReader reader(QString::fromLocal8Bit(argv[1]));
   reader.setDecideFormatFromContent(true);
+  const QByteArray format = reader.format();  // asks the handler that will read
   const QImage image = reader.read();
   if (image.isNull()) {
     std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(reader.errorString()));
     return 1;
   }
-  std::printf("%s %dx%d\n", reader.format().constData(), image.width(), image.height());
+  std::printf("%s %dx%d\n", format.constData(), image.width(), image.height());
   return 0;
 }
