@@ -4,9 +4,9 @@
 # for a JPEG of the same picture. Included from bench/CMakeLists.txt; needs
 # the program's build (RK_APP). Not named *_bench.cpp: it links Qt and the
 # shared library, not the static archive the folder's glob uses.
-if(TARGET corvid_thumbnail AND TARGET corvid_cam)
+if(TARGET corvid_thumbnail AND TARGET corvid_camimage AND TARGET corvid_cam)
   add_executable(corvid_desktop_bench ${CMAKE_CURRENT_LIST_DIR}/desktop_timing.cpp)
-  target_link_libraries(corvid_desktop_bench PRIVATE corvid_thumbnail)
+  target_link_libraries(corvid_desktop_bench PRIVATE corvid_thumbnail corvid_camimage)
   target_compile_options(corvid_desktop_bench PRIVATE ${RK_WARNINGS})
   target_compile_definitions(corvid_desktop_bench PRIVATE
     RK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

@@ -47,7 +47,7 @@ bool CamImageHandler::read(QImage* image) {
 
 QVariant CamImageHandler::option(ImageOption option) const {
   switch (option) {
-    case Size: return Load() ? QVariant(found_.size) : QVariant();
+    case Size: return Load() ? QVariant(QSize(found_.size.width, found_.size.height)) : QVariant();
     case ScaledSize: return scaledSize_;
     case ImageFormat: return QImage::Format_RGB32;
     default: return {};

@@ -15,7 +15,7 @@
 #include <QImageIOPlugin>
 #include <QSize>
 
-#include "cam_picture.h"
+#include "cam_image.h"
 
 namespace corvid::imageformats {
 

@@ -3,7 +3,7 @@
 
 #include <QBuffer>
 
-#include "cam_picture.h"
+#include "cam_image.h"
 #include "desktop_support.h"
 
 namespace {
@@ -48,7 +48,7 @@ TEST(CamRead, InspectTellsTheKindAndWhyAFileIsRefused) {
   corvid::camread::CamFile found;
   ASSERT_EQ(corvid::camread::Inspect(desktoptest::Sample("jpeg_section.cam"), &found), Status::kOk);
   EXPECT_EQ(found.kind, corvid::camread::Kind::kJpeg);
-  EXPECT_EQ(found.size, QSize(640, 480));
+  EXPECT_TRUE(found.size == (corvid::camread::Size{640, 480}));
   EXPECT_EQ(desktoptest::Sample("jpeg_section.cam").mid(found.jpegOffset, 2), QByteArray("\xFF\xD8"));
 }
 
