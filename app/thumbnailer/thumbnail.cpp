@@ -120,28 +120,28 @@ Image Resample(const Image& source, camread::Size to) {
   out.rgb.resize(static_cast<size_t>(to.width) * static_cast<size_t>(to.height) * kChannels);
   const auto columns = AxisTaps(source.width, to.width);
   const auto rows = AxisTaps(source.height, to.height);
-  // Columns first, into sums of at most 255 x source width (32 bits hold
-  // 255 x 65535); then rows, in 64 bits.
+  // Row by row: each output row adds up the source rows it covers, each of
+  // them first summed across (sums of at most 255 x source width: 32 bits
+  // hold 255 x 65535), then weighted down (64 bits). Only two rows of sums
+  // are held, not a plane: every page this process touches costs a page
+  // fault, and a thumbnailer's time is mostly its start.
   const size_t rowSums = static_cast<size_t>(to.width) * kChannels;
-  std::vector<uint32_t> across(rowSums * static_cast<size_t>(source.height));
-  for (int y = 0; y < source.height; ++y) {
-    const uint8_t* in = source.rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(source.width) * kChannels;
-    uint32_t* sums = across.data() + rowSums * static_cast<size_t>(y);
-    for (int x = 0; x < to.width; ++x) {
-      for (const Tap& t : columns[static_cast<size_t>(x)]) {
-        for (int c = 0; c < kChannels; ++c) sums[x * kChannels + c] += t.weight * in[t.source * kChannels + c];
-      }
-    }
-  }
+  std::vector<uint32_t> across(rowSums);
+  std::vector<uint64_t> acc(rowSums);
   // Every output value is a weighted sum divided by the total weight, the
   // source area in (1/to.width) x (1/to.height) units: width x height.
   const uint64_t total = uint64_t(source.width) * uint64_t(source.height);
-  std::vector<uint64_t> acc(rowSums);
   for (int y = 0; y < to.height; ++y) {
     std::fill(acc.begin(), acc.end(), 0);
-    for (const Tap& t : rows[static_cast<size_t>(y)]) {
-      const uint32_t* sums = across.data() + rowSums * static_cast<size_t>(t.source);
-      for (size_t i = 0; i < rowSums; ++i) acc[i] += uint64_t{t.weight} * sums[i];
+    for (const Tap& r : rows[static_cast<size_t>(y)]) {
+      const uint8_t* in = source.rgb.data() + static_cast<size_t>(r.source) * static_cast<size_t>(source.width) * kChannels;
+      std::fill(across.begin(), across.end(), 0);
+      for (int x = 0; x < to.width; ++x) {
+        for (const Tap& t : columns[static_cast<size_t>(x)]) {
+          for (int c = 0; c < kChannels; ++c) across[x * kChannels + c] += t.weight * in[t.source * kChannels + c];
+        }
+      }
+      for (size_t i = 0; i < rowSums; ++i) acc[i] += uint64_t{r.weight} * across[i];
     }
     uint8_t* dst = out.rgb.data() + rowSums * static_cast<size_t>(y);
     for (size_t i = 0; i < rowSums; ++i) dst[i] = static_cast<uint8_t>((acc[i] + total / 2) / total);
@@ -152,17 +152,25 @@ Image Resample(const Image& source, camread::Size to) {
 camread::Status MakeThumbnail(const uint8_t* file, size_t fileSize, int size, Image* thumbnail) {
   camread::CamFile found;
   if (const camread::Status s = camread::Inspect(file, fileSize, &found); s != camread::Status::kOk) return s;
-  Image picture{found.size.width, found.size.height, {}};
+  // A CAM-coded picture has two output sizes of the same 4:3 shape, 480x360
+  // and 320x240. Up to 320x240 the smaller one serves: the thumbnail's size
+  // is the same, 240 of the coded rows are used as they are instead of
+  // being interpolated to 360, and the picture is half the bytes.
+  camread::Size decodeAt = found.size;
+  const camread::Size small = camread::kCamSizes[2];
+  const camread::Size fitted = FitWithin(found.size, size);
+  if (found.kind == camread::Kind::kCamCoded && fitted.width <= small.width && fitted.height <= small.height) {
+    decodeAt = small;
+  }
+  Image picture{decodeAt.width, decodeAt.height, {}};
   picture.rgb.resize(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * kChannels);
   camread::PixelLayout layout;
   layout.pixels = picture.rgb.data();
   layout.rowStride = picture.width * kChannels;
-  if (const camread::Status s = camread::Decode(file, fileSize, found, found.size, layout);
-      s != camread::Status::kOk) {
+  if (const camread::Status s = camread::Decode(file, fileSize, found, decodeAt, layout); s != camread::Status::kOk) {
     return s;
   }
-  const camread::Size fitted = FitWithin(found.size, size);
-  *thumbnail = fitted == found.size ? std::move(picture) : Resample(picture, fitted);
+  *thumbnail = fitted == decodeAt ? std::move(picture) : Resample(picture, fitted);
   return camread::Status::kOk;
 }
 

@@ -35,8 +35,10 @@ camread::Size FitWithin(camread::Size picture, int size);
 // columns 0, 1, 2 and three quarters of column 3 (480/128 = 3.75).
 Image Resample(const Image& source, camread::Size to);
 
-// Decodes the CAM file's picture at its natural size (480x360 for a
-// CAM-coded one) and resamples it to FitWithin(size).
+// Decodes the CAM file's picture and resamples it to FitWithin(size) of
+// its natural size (480x360 for a CAM-coded one). A CAM-coded picture is
+// decoded at 320x240 when the thumbnail fits in that, else at 480x360; an
+// embedded JPEG at its own size.
 camread::Status MakeThumbnail(const uint8_t* file, size_t fileSize, int size, Image* thumbnail);
 
 // Exit codes of corvid-thumbnailer.
