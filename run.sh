@@ -27,6 +27,18 @@ else
   done
 fi
 
+# Thumbnails as file managers make them.
+if [ -x build-release/app/thumbnailer/corvid-thumbnailer ]; then
+  for f in "${cams[@]}"; do
+    build-release/app/thumbnailer/corvid-thumbnailer -s 256 "$f" "$out/$(basename "${f%.cam}").thumb.png"
+  done
+fi
+
 echo
 echo "Results are in $(pwd)/$out"
 ls -l "$out"
+if [ -d build-release/plugins/imageformats ]; then
+  echo
+  echo "Any Qt 6 program opens CAM files with the image plugin of this build, e.g.:"
+  echo "  QT_PLUGIN_PATH=$(pwd)/build-release/plugins <a Qt image viewer> samples/photo_scene.cam"
+fi

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools desktop-file-utils shared-mime-info
+  zlib1g-dev  # corvid-thumbnailer writes its PNG with zlib
   # Test oracles only; never linked into the product.
   libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libtiff-dev libtiff-tools libimage-exiftool-perl
@@ -15,6 +16,8 @@ packages=(
   libstb-dev
   # tools/screenshot.sh: virtual X server, window capture, PNG conversion.
   xvfb x11-utils x11-apps imagemagick
+  # Debian packages: dependencies (dpkg-shlibdeps) and checks (lintian).
+  dpkg-dev lintian
 )
 
 missing=()
