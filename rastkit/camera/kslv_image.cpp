@@ -13,7 +13,7 @@
 #include "camera/common.h"
 #include "camera/enhance.h"
 #include "camera/packed_bitmap.h"
-#include "jpeg/restart.h"
+#include "jpeg/restart_resync.h"
 #include "memory.h"
 #include "table_check.h"
 
