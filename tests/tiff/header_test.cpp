@@ -81,6 +81,8 @@ std::vector<Case> Cases() {
       {"yccSubsampling3", File(true, [](Builder& b) { b.Short(530, {3, 1}); }, 6), -1},
       {"width70000", File(true, [](Builder& b) { b.Long(256, {70000}); }), -3},
       {"stripAt2pow31", File(true, [](Builder& b) { b.Long(273, {kMinInt}); }), -3},
+      // One strip is read up to the end of the data whatever its count says.
+      {"singleStripCountTooShort", File(true, [](Builder& b) { b.Long(279, {12}); }), kOffset},
       {"stripPastTheData", File(true, [](Builder& b) { b.Long(273, {1u << 20}); }), kOffset, 1,
        [](const ImageBlkAttrRec& r) { EXPECT_EQ(r.dataLength, 0u); }, -1},
       {"stripTablePastEnd", File(true, [](Builder& b) { b.Entry(273, 4, 3, b.Longs({1u << 20})); }), -4},
