@@ -56,6 +56,8 @@ std::vector<Case> Cases() {
       {"noMark", noMark, -1},
       {"headerCut", Bytes{'I', 'I', 42, 0, 8}, -4},
       {"missingWidth", File(true, [](Builder& b) { b.Short(256, {0}); }), -1},
+      {"missingSamplesLeavesRecord", File(true, [](Builder& b) { b.Short(277, {0}); }), -1, 1,
+       [](const ImageBlkAttrRec& r) { EXPECT_EQ(r.width, 3); }},
       {"exemptWidthKeepsRecord", File(true, [](Builder& b) { b.Short(256, {0}); }), kOffset,
        1 | RK_TIFF_NEED_NO_WIDTH, [](const ImageBlkAttrRec& r) { EXPECT_EQ(r.width, 3); }},
       {"exemptCompressionIsNone", File(true, [](Builder& b) { b.Short(259, {0}); }), kOffset,
