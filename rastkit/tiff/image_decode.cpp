@@ -394,7 +394,13 @@ int16_t ImageDecoder::Run() {
   // with tables outside the data) there is nothing to decode.
   if (size < 2 || !tables_.Init(image_, size)) return RK_ERR_FORMAT;
   for (PlaneReader& p : planes_) p.Init(&tables_, 0, 0, nullptr);
-  if (width_ == 0 || height_ == 0) return Finish();
+  if (width_ == 0 || height_ == 0) {
+    // Nothing to read, but each row of an empty-width picture still reports.
+    for (int y = 0; y < height_; ++y) {
+      if (!RowDone(y)) return RK_STOPPED;
+    }
+    return Finish();
+  }
 
   const bool separate = planar == kPlanarSeparate;
   if (kind == Kind::kYCbCr) return separate ? RunYCbCrPlanar() : RunYCbCrChunky();
