@@ -244,7 +244,8 @@ int32_t DecodeHeader(const uint8_t* data, uint64_t size, ImageBlkAttrRec& image)
   }
 
   // A field the caller exempted and the file leaves out takes TIFF's
-  // default (no compression), or for samples the caller's own value.
+  // default (no compression), or for samples the caller's own value; one
+  // missing without exemption is refused before the record is filled.
   if (f.compression == 0 && (format & RK_TIFF_NEED_NO_COMPRESSION)) f.compression = kCompressionNone;
   if (f.samples == 0 && (format & RK_TIFF_NEED_NO_SAMPLES)) {
     f.samples = image.samplesPerPixel != 0 ? image.samplesPerPixel : 1;
@@ -253,7 +254,7 @@ int32_t DecodeHeader(const uint8_t* data, uint64_t size, ImageBlkAttrRec& image)
   if ((f.width == 0 && !(format & RK_TIFF_NEED_NO_WIDTH)) ||
       (f.height == 0 && !(format & RK_TIFF_NEED_NO_HEIGHT)) ||
       (f.offsets.value == 0 && !(format & RK_TIFF_NEED_NO_STRIP_OFFSETS)) ||
-      (f.photometric == 0 && !(format & RK_TIFF_NEED_NO_PHOTOMETRIC))) {
+      (f.photometric == 0 && !(format & RK_TIFF_NEED_NO_PHOTOMETRIC)) || f.samples == 0) {
     return RK_ERR_FORMAT;
   }
   if (f.photometric == kPhotometricYCbCr && f.hasSubsampling &&

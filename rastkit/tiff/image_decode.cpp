@@ -46,9 +46,12 @@ class StripTables {
     count_ = image.auxCount2 == 0 ? 1 : image.auxCount2;
     offsetValue_ = image.dataOffset;
     offsetWidth_ = EntryWidth(image.segmentLength[kOffsetEntryWidth]);
-    // Byte counts are used only when there is one for every strip; without
-    // them each strip runs to the end of the data.
-    haveCounts_ = image.auxCount1 == count_;
+    // Byte counts are used only to step from strip to strip, so only when
+    // there are several strips and one count for each; otherwise the strip
+    // runs to the end of the data. A lone strip is read on past a count
+    // that understates it (a 4 x 2 RGB strip counted as 12 bytes still
+    // gives its 24), as a single strip always has been.
+    haveCounts_ = count_ >= 2 && image.auxCount1 == count_;
     countValue_ = image.codecFlags;
     countWidth_ = EntryWidth(image.segmentLength[kCountEntryWidth]);
     if (count_ >= 2 && !Inside(offsetValue_, uint64_t{count_} * offsetWidth_)) return false;
@@ -391,7 +394,13 @@ int16_t ImageDecoder::Run() {
   // with tables outside the data) there is nothing to decode.
   if (size < 2 || !tables_.Init(image_, size)) return RK_ERR_FORMAT;
   for (PlaneReader& p : planes_) p.Init(&tables_, 0, 0, nullptr);
-  if (width_ == 0 || height_ == 0) return Finish();
+  if (width_ == 0 || height_ == 0) {
+    // Nothing to read, but each row of an empty-width picture still reports.
+    for (int y = 0; y < height_; ++y) {
+      if (!RowDone(y)) return RK_STOPPED;
+    }
+    return Finish();
+  }
 
   const bool separate = planar == kPlanarSeparate;
   if (kind == Kind::kYCbCr) return separate ? RunYCbCrPlanar() : RunYCbCrChunky();

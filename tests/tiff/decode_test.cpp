@@ -65,21 +65,25 @@ TEST(TiffTruncation, FinishedRowsStay) {
 }
 
 // After every row (done = the row), then once with done = total, whose
-// value is the result.
+// value is the result; also when the rows are empty (width 0).
 TEST(TiffProgress, AfterEveryRowThenOnceMore) {
   const Small s;
-  std::vector<std::pair<int32_t, int32_t>> calls;
-  UserCallBackRec cb{[](int32_t done, int32_t total, void*, uintptr_t user) -> int16_t {
-                       reinterpret_cast<decltype(calls)*>(user)->emplace_back(done, total);
-                       return 9;
-                     },
-                     reinterpret_cast<uintptr_t>(&calls)};
-  rktest::ModuleTable table;
-  ImageBlkAttrRec r = s.full.record;
-  rktest::Bitmap24 bmp(5, 6);
-  bmp.Describe(r);
-  EXPECT_EQ(RkDecodeImageByTIFF(table.get(), &r, &cb), 9);
-  EXPECT_EQ(calls, (std::vector<std::pair<int32_t, int32_t>>{{0, 6}, {1, 6}, {2, 6}, {3, 6}, {4, 6}, {5, 6}, {6, 6}}));
+  for (uint16_t width : {5, 0}) {
+    std::vector<std::pair<int32_t, int32_t>> calls;
+    UserCallBackRec cb{[](int32_t done, int32_t total, void*, uintptr_t user) -> int16_t {
+                         reinterpret_cast<decltype(calls)*>(user)->emplace_back(done, total);
+                         return 9;
+                       },
+                       reinterpret_cast<uintptr_t>(&calls)};
+    rktest::ModuleTable table;
+    ImageBlkAttrRec r = s.full.record;
+    rktest::Bitmap24 bmp(5, 6);
+    bmp.Describe(r);
+    r.width = width;
+    EXPECT_EQ(RkDecodeImageByTIFF(table.get(), &r, &cb), 9);
+    EXPECT_EQ(calls, (std::vector<std::pair<int32_t, int32_t>>{{0, 6}, {1, 6}, {2, 6}, {3, 6}, {4, 6}, {5, 6}, {6, 6}}))
+        << "width " << width;
+  }
 }
 
 TEST(TiffRecord, CodesItCannotCopy) {

@@ -56,6 +56,8 @@ std::vector<Case> Cases() {
       {"noMark", noMark, -1},
       {"headerCut", Bytes{'I', 'I', 42, 0, 8}, -4},
       {"missingWidth", File(true, [](Builder& b) { b.Short(256, {0}); }), -1},
+      {"missingSamplesLeavesRecord", File(true, [](Builder& b) { b.Short(277, {0}); }), -1, 1,
+       [](const ImageBlkAttrRec& r) { EXPECT_EQ(r.width, 3); }},
       {"exemptWidthKeepsRecord", File(true, [](Builder& b) { b.Short(256, {0}); }), kOffset,
        1 | RK_TIFF_NEED_NO_WIDTH, [](const ImageBlkAttrRec& r) { EXPECT_EQ(r.width, 3); }},
       {"exemptCompressionIsNone", File(true, [](Builder& b) { b.Short(259, {0}); }), kOffset,
@@ -81,6 +83,8 @@ std::vector<Case> Cases() {
       {"yccSubsampling3", File(true, [](Builder& b) { b.Short(530, {3, 1}); }, 6), -1},
       {"width70000", File(true, [](Builder& b) { b.Long(256, {70000}); }), -3},
       {"stripAt2pow31", File(true, [](Builder& b) { b.Long(273, {kMinInt}); }), -3},
+      // One strip is read up to the end of the data whatever its count says.
+      {"singleStripCountTooShort", File(true, [](Builder& b) { b.Long(279, {12}); }), kOffset},
       {"stripPastTheData", File(true, [](Builder& b) { b.Long(273, {1u << 20}); }), kOffset, 1,
        [](const ImageBlkAttrRec& r) { EXPECT_EQ(r.dataLength, 0u); }, -1},
       {"stripTablePastEnd", File(true, [](Builder& b) { b.Entry(273, 4, 3, b.Longs({1u << 20})); }), -4},
