@@ -474,7 +474,9 @@ RK_API void* RkGetImgDIBKSLVCameraImage(const uint8_t* data, uint32_t width, uin
 
 RK_API int16_t RkConvertDIBKSLVCameraImage(ModuleTableRec* table, const uint8_t* data, uint8_t* block,
                                            uint32_t width, uint32_t height, UserCallBackRec* progress) {
-  if (table == nullptr || block == nullptr) return RK_ERR_NULL;
+  // Every pointer the decoder needs is checked before the header goes into
+  // the caller's block: a refusal for a missing one writes nothing.
+  if (!TableArraysReady(table) || data == nullptr || block == nullptr) return RK_ERR_NULL;
   if (!SupportedSize(width, height)) return RK_ERR_CAMERA_INVALID;
   WriteBitmapHeader(block, width, height);
   ImageBlkAttrRec image{};

@@ -187,7 +187,8 @@ RK_API void* RkGetImgDIBKSLVCameraThumbnail(const uint8_t* thumb) {
 }
 
 RK_API int16_t RkConvertDIBKSLVCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb, uint8_t* block) {
-  if (table == nullptr || block == nullptr) return RK_ERR_NULL;
+  // A missing thumbnail is refused before the header goes into the block.
+  if (table == nullptr || thumb == nullptr || block == nullptr) return RK_ERR_NULL;
   WriteBitmapHeader(block, kNarrowWidth, kNarrowHeight);
   ImageBlkAttrRec image{};
   DescribeBitmap(block, kNarrowWidth, kNarrowHeight, image);

@@ -1027,7 +1027,8 @@ RK_API uint32_t RkGetDIBKSLVCameraThumbnailSize(void);
 
 /* Writes the packed 40x30 bitmap (header and pixels) into the caller's
  * block of RkGetDIBKSLVCameraThumbnailSize() bytes, reading 3600 bytes of
- * thumbnail.  Decoder result, or -2 for a null table or block. */
+ * thumbnail.  Decoder result, or -2 for a null table, thumbnail or block
+ * (nothing written). */
 RK_API int16_t RkConvertDIBKSLVCameraThumbnail(ModuleTableRec* table, const uint8_t* thumb, uint8_t* block);
 
 /* ------------------------------------------------------------------------ */
@@ -1069,8 +1070,9 @@ RK_API uint32_t RkGetDIBKSLVCameraImageSize(uint32_t width, uint32_t height);
 
 /* Writes the packed bitmap into the caller's block of
  * RkGetDIBKSLVCameraImageSize(width, height) bytes, decoding with a length
- * of 32000 (32000 readable bytes at data).  Decoder result, -2 (table or
- * block null) or -20 (a size other than 320x240 and 480x360). */
+ * of 32000 (32000 readable bytes at data).  Decoder result, -2 (table,
+ * its arrays, data or block null: nothing written) or -20 (a size other
+ * than 320x240 and 480x360). */
 RK_API int16_t RkConvertDIBKSLVCameraImage(ModuleTableRec* table, const uint8_t* data, uint8_t* block, uint32_t width, uint32_t height, UserCallBackRec* progress);
 
 /* ------------------------------------------------------------------------ */

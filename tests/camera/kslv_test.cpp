@@ -2,6 +2,9 @@
 // layouts, progress, restart markers, and round trips through the writer.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+
 #include "camera_helpers.h"
 #include "camera_writer.h"
 
@@ -157,6 +160,24 @@ TEST(KslvImage, RefusesWhatItCannotDecode) {
   EXPECT_EQ(image.width, 320);  // the output size survives the header decoder
   EXPECT_EQ(RkConvertDIBKSLVCameraImage(unit.get(), good.data(), big.bytes.data(), 640, 480, nullptr), -20);
   EXPECT_EQ(RkCreateDIBKSLVCameraImage(unit.get(), good.data(), 640, 480, nullptr), nullptr);
+}
+
+TEST(KslvConvert, MissingPointersWriteNothingIntoTheBlock) {
+  Table unit;
+  Bytes bare(RkGetCompressBlkSize(), 0);  // a table whose arrays were never made
+  auto* noArrays = reinterpret_cast<ModuleTableRec*>(bare.data());
+  const Bytes thumb = Thumbnail(), stream(32000, 0);
+  const std::tuple<const char*, std::function<int16_t(uint8_t*)>> cases[] = {
+      {"thumbnail, no data", [&](uint8_t* b) { return RkConvertDIBKSLVCameraThumbnail(unit.get(), nullptr, b); }},
+      {"image, no data", [&](uint8_t* b) { return RkConvertDIBKSLVCameraImage(unit.get(), nullptr, b, 320, 240, nullptr); }},
+      {"image, table without arrays",
+       [&](uint8_t* b) { return RkConvertDIBKSLVCameraImage(noArrays, stream.data(), b, 320, 240, nullptr); }},
+  };
+  for (const auto& [what, convert] : cases) {
+    Bytes block(RkGetDIBKSLVCameraImageSize(320, 240), 0xAB);
+    EXPECT_EQ(convert(block.data()), -2) << what;
+    EXPECT_EQ(block, Bytes(block.size(), 0xAB)) << what;
+  }
 }
 
 TEST(KslvImage, RestartMarkersLeaveThePixelsUnchanged) {
