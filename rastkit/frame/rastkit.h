@@ -1110,7 +1110,10 @@ RK_API int16_t RkConvertDIBKSTMCameraThumbnail(ModuleTableRec* table, const uint
  * -2 (table or data null, length below 1, the table's arrays missing), -3
  * (no "KM", or no FF D9 with the D9 at index 137 or later within length),
  * -108, -1000.  Progress after each 8-row strip (first row, 479), then
- * (479, 479). */
+ * (479, 479).  Working memory: 1280 bytes (three 16x8 planes and four
+ * coefficient blocks of 16-bit values), taken from an installed work shop,
+ * which must then hold at least that much; there is no separate size
+ * query for it (RkGetCamImgDecodeWorkSpaceSize is larger). */
 RK_API void* RkCreateDIBKSTMCameraImage(ModuleTableRec* table, const uint8_t* data, int32_t length, int16_t* result, UserCallBackRec* progress);
 
 /* Self-contained variant (own module table): heap block (caller frees
