@@ -73,14 +73,22 @@ void Decode(const uint8_t* tiff, int32_t limit) {
 
   // A version-1 record ends after makerNoteLength: nothing past it is
   // touched (the allocation is exactly that long).
+  // The block is raw bytes shorter than the record, so its fields are
+  // reached by offset: a typed access would claim the whole record.
   const size_t shortSize = offsetof(ExifTagInfoRec, subjectDistance);
-  auto* old = static_cast<ExifTagInfoRec*>(std::malloc(shortSize));
-  if (old == nullptr) return;
-  old->version = 1;
-  const int16_t r1 = RkDecodeExifHeader(p, &limit, nullptr, old);
+  auto* raw = static_cast<unsigned char*>(std::malloc(shortSize));
+  if (raw == nullptr) return;
+  std::memset(raw, 0xAB, shortSize);
+  const decltype(ExifTagInfoRec::version) one = 1;
+  std::memcpy(raw + offsetof(ExifTagInfoRec, version), &one, sizeof one);
+  const int16_t r1 = RkDecodeExifHeader(p, &limit, nullptr, reinterpret_cast<ExifTagInfoRec*>(raw));
   if (r1 != r) __builtin_trap();
-  Inside(old->make, old->makeLength, p, size);
-  std::free(old);
+  decltype(ExifTagInfoRec::make) make;
+  decltype(ExifTagInfoRec::makeLength) makeLength;
+  std::memcpy(&make, raw + offsetof(ExifTagInfoRec, make), sizeof make);
+  std::memcpy(&makeLength, raw + offsetof(ExifTagInfoRec, makeLength), sizeof makeLength);
+  Inside(make, makeLength, p, size);
+  std::free(raw);
 }
 
 }  // namespace
