@@ -276,6 +276,20 @@ TEST_F(ConvertCams, QualityGivesLibjpegsTables) {
   EXPECT_EQ(ours.at(0), theirs.at(0));
   EXPECT_EQ(ours.at(1), theirs.at(1));
   EXPECT_EQ(static_cast<uint8_t>(ours.at(0)[0]), 8);  // (16 x 50 + 50) / 100
+  // An Exif file too (its writer sets the tables from the scale itself),
+  // with the Exif block intact.
+  const ProgramRun exif =
+      Convert({"--quality", "75", "-s", "exif", "-o", dir_.filePath("out"), dir_.filePath("in/scene.cam")});
+  ASSERT_EQ(exif.code, 0) << exif.err.toStdString();
+  const QByteArray exifFile = apptest::ReadBytes(dir_.filePath("out/~001_scene.jpg"));
+  const auto exifTables = QuantTables(exifFile);
+  ASSERT_EQ(exifTables.size(), 2u);
+  EXPECT_EQ(exifTables.at(0), theirs.at(0));
+  EXPECT_EQ(exifTables.at(1), theirs.at(1));
+  const QString validated = QString::fromUtf8(apptest::RunTool(
+      "exiftool", {"-s3", "-validate", "-Make", "-ThumbnailLength", dir_.filePath("out/~001_scene.jpg")}));
+  EXPECT_EQ(validated.split('\n', Qt::SkipEmptyParts).value(0), "OK") << validated.toStdString();
+  EXPECT_TRUE(validated.contains("QUILLBANK"));
 }
 
 // A JPEG source is copied unless re-encoding is asked for; a scale or
