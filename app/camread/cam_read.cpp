@@ -78,7 +78,11 @@ Status DecodeJpeg(const uint8_t* file, const CamFile& found, Size at, const Pixe
   // one Inspect measured (the same bytes), so the size agrees.
   if (RkDecodeJFIFHeader(table.get(), stream, &length, &image) < 0) return Status::kDamaged;
   if (image.width != at.width || image.height != at.height) return Status::kDamaged;
-  const int16_t rc = RkDecompressImageByJPEG(table.get(), &image, nullptr);
+  // Progressive frames, and sequential ones coded in several scans, take
+  // the progressive decoder (the header marks both the same way).
+  const int16_t rc = (image.format & RK_FORMAT_PROGRESSIVE) != 0
+                         ? RkDecompressImageByProgJPEG(table.get(), &image, nullptr)
+                         : RkDecompressImageByJPEG(table.get(), &image, nullptr);
   if (rc == RK_ERR_MEMORY || rc == RK_ERR_NULL) return Status::kNoMemory;
   if (rc == RK_ERR_UNSUPPORTED) return Status::kUnsupported;
   return rc == RK_OK ? Status::kOk : Status::kDamaged;
@@ -130,7 +134,6 @@ Status Inspect(const uint8_t* file, size_t size, CamFile* found) {
   ImageBlkAttrRec image{};
   const int32_t soi = RkDecodeJFIFHeader(nullptr, file + offset, &length, &image);
   if (soi < 0 || static_cast<uint32_t>(soi) >= length) return Status::kDamaged;
-  if ((image.format & RK_FORMAT_PROGRESSIVE) != 0) return Status::kUnsupported;
   if (image.width == 0 || image.height == 0) return Status::kDamaged;
   if (int64_t{image.width} * image.height > kMaxPixels) return Status::kTooLarge;
   *found = CamFile{Kind::kJpeg, Size{image.width, image.height}, offset + static_cast<uint32_t>(soi),

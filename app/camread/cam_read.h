@@ -10,8 +10,8 @@
 //   - a CAM-coded picture: fixed geometry, decoded at 480x360 (the
 //     program's default), 480x240 or 320x240;
 //   - an embedded JPEG stream (tag-4 section), decoded at its own size by
-//     the baseline JPEG decoder. Progressive streams are refused until the
-//     library offers a progressive decoder.
+//     the baseline JPEG decoder, or by the progressive one for progressive
+//     streams and sequential streams coded in several scans.
 //
 // The file's thumbnail section is not used: the library copies its bytes
 // out unchanged and nothing defines how they become pixels, so a thumbnail
@@ -47,7 +47,7 @@ enum class Status {
   kNoPicture,    // a CAM file with neither a CAM-coded nor a JPEG picture
   kTruncated,    // the directory, a section or a coded stream runs past the end
   kDamaged,      // the coded data is corrupt (the decoder met an error)
-  kUnsupported,  // an embedded JPEG the decoder does not handle (progressive, ...)
+  kUnsupported,  // a picture kind or size the decoders do not handle
   kTooLarge,     // the file or the picture is beyond the limits above
   kNoMemory,     // a picture or the library's tables could not be allocated
   kReadError,    // the file could not be read

@@ -39,7 +39,7 @@ QByteArray InfoText(const QStringList& lines) {
   QByteArray text;
   for (const QString& line : lines) {
     if (line.isEmpty()) break;
-    text += line.toLatin1();
+    text += line.toUtf8();
     text += "\r\n";
   }
   return text;

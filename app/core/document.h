@@ -48,8 +48,8 @@ class CCorvidDoc {
 // double), in integer arithmetic: 481 x 361 at 64 gives 240 x 180.
 QSize ScaledSize(const QSize& size, int zoom);
 
-// The information lines saved as text: each line followed by CR LF, up to
-// the first empty line; no terminating zero.
+// The information lines saved as text: each line in UTF-8 followed by CR
+// LF, up to the first empty line; no terminating zero.
 QByteArray InfoText(const QStringList& lines);
 // The text file's path for a path the user chose: cut after the last dot
 // found searching back from the end down to the second character, or

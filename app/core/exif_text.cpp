@@ -1,5 +1,8 @@
 #include "exif_text.h"
 
+#include "json_line.h"
+
+#include <QStringDecoder>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -10,11 +13,21 @@ namespace {
 constexpr int kLastPosition = 23;
 constexpr size_t kDateChars = 19;  // "YYYY:MM:DD HH:MM:SS"
 
+// Bytes that are valid UTF-8 are read as UTF-8 (what cameras and tools
+// write today: "\u00A9" as C2 A9); any other bytes as Latin-1, one
+// character a byte (older files: A9 alone), never the locale's encoding.
+QString Decode(const char* bytes, qsizetype count) {
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+  QString text = utf8.decode(QByteArrayView(bytes, count));
+  if (utf8.hasError()) return QString::fromLatin1(bytes, count);
+  return text;
+}
+
 QString Text(const char* text, uint16_t length) {
   if (text == nullptr || length == 0) return QString();
   // The reader counts the bytes without the trailing zero; stop at an
   // embedded zero all the same.
-  return QString::fromLatin1(text, static_cast<qsizetype>(strnlen(text, length)));
+  return Decode(text, static_cast<qsizetype>(strnlen(text, length)));
 }
 
 QString Date(const void* date) {
@@ -32,15 +45,15 @@ QString Format(const char* format, Args... args) {
 
 // 1 / t computed in double from the 32-bit value and truncated toward zero:
 // 1/60 s held as a float is 0.016666668, whose reciprocal 59.99999... gives
-// 59. Times so short that the reciprocal leaves int are shown at INT_MAX.
-int Reciprocal(float t) {
-  const double r = 1.0 / static_cast<double>(t);
-  return r >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(r);
-}
-
+// 59. A time so short that its reciprocal leaves int (below 1/2147483647 s,
+// which no shutter gives) is shown in seconds like the long ones, rather
+// than as a wrapped or clamped fraction.
 QString Duration(const char* label, float t) {
-  if (t >= 1.0f) return Format("%s:%5.1fsecs", label, static_cast<double>(t));
-  return Format("%s:1/%dsec", label, Reciprocal(t));
+  const double reciprocal = 1.0 / static_cast<double>(t);
+  if (t >= 1.0f || !(reciprocal < static_cast<double>(INT_MAX) + 1.0)) {
+    return Format("%s:%5.1fsecs", label, static_cast<double>(t));
+  }
+  return Format("%s:1/%dsec", label, static_cast<int>(reciprocal));
 }
 
 QString ProgramName(uint16_t v) {
@@ -171,6 +184,44 @@ QString CExif::NextLine(int16_t* index) const {
     }
   }
   return QString();
+}
+
+QString CExif::ToJson() const {
+  JsonObject o;
+  if (!HasInfo()) return o.Text();
+  auto text = [&o](const char* key, const QString& value) {
+    if (!value.isEmpty()) o.Add(key, value);
+  };
+  auto real = [&o](const char* key, float value, bool present) {
+    if (present) o.AddReal(key, value);
+  };
+  auto code = [&o](const char* key, uint16_t value) {
+    if (value != 0) o.Add(key, int64_t{value});
+  };
+  text("Make", make_);
+  text("Model", model_);
+  text("Software", software_);
+  text("Copyright", copyright_);
+  text("DateTime", dateTime_);
+  text("DateTimeOriginal", dateTimeOriginal_);
+  text("DateTimeDigitized", dateTimeDigitized_);
+  real("FocalLength", focalLength_, focalLength_ > 0);
+  real("FNumber", fNumber_, fNumber_ > 0);
+  real("ExposureTime", exposureTime_, exposureTime_ > 0);
+  code("ISOSpeedRatings", isoSpeed_);
+  real("ShutterSpeed", shutterSpeed_, shutterSpeed_ > 0);
+  real("Aperture", aperture_, aperture_ > 0);
+  real("Brightness", brightness_, brightness_ > 0);
+  real("ExposureBias", exposureBias_, exposureBias_ != 0);
+  real("MaxAperture", maxAperture_, maxAperture_ > 0);
+  code("ExposureProgram", exposureProgram_);
+  o.Add("Flash", int64_t{flash_});
+  real("SubjectDistance", subjectDistance_, subjectDistance_ > 0);
+  code("MeteringMode", meteringMode_);
+  code("LightSource", lightSource_);
+  real("FocalPlaneXResolution", focalPlaneXResolution_, focalPlaneXResolution_ > 0);
+  real("FocalPlaneYResolution", focalPlaneYResolution_, focalPlaneYResolution_ > 0);
+  return o.Text();
 }
 
 }  // namespace corvid

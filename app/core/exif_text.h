@@ -14,7 +14,8 @@ class CExif {
   // Every number 0, every text empty: no information.
   void Clear();
   // Copies an Exif record as the reader filled it: texts only when their
-  // length is not 0, dates when their pointer is set (read as the 19
+  // length is not 0 (bytes that are valid UTF-8 read as UTF-8, others as
+  // Latin-1), dates when their pointer is set (read as the 19
   // characters "YYYY:MM:DD HH:MM:SS" at most, so an unterminated date cannot
   // run past the file buffer), reals when > 0 (the exposure bias when != 0),
   // codes when != 0, flash always. The fields of the record's second layout
@@ -27,6 +28,14 @@ class CExif {
   // The next line after position *index (a cursor that starts at 0 and is
   // advanced past the line produced). An empty text: no more lines.
   QString NextLine(int16_t* index) const;
+  // The fields held, as one JSON object with Exif's tag names (Make,
+  // DateTimeOriginal, FNumber, ExposureTime, ISOSpeedRatings, ...): texts
+  // and dates as strings, reals in their natural units as the lines show
+  // them (seconds, F numbers, millimetres, metres; Brightness and
+  // ExposureBias as the powers of 2 the reader keeps), codes as numbers. A
+  // field left out is one the file did not give; Flash is always there.
+  // "{}" without information.
+  QString ToJson() const;
 
  private:
   int32_t version_ = 0;

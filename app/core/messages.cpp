@@ -12,6 +12,7 @@ QString MessageText(Message message) {
     case Message::CantOpenFile: return QStringLiteral("Can't Open File");
     case Message::InvalidFileName: return QStringLiteral("Invalid File Name");
     case Message::FileNameOverflow: return QStringLiteral("File Name Overflow");
+    case Message::OperationError: return QStringLiteral("Operation Error");
     // The two read texts differ only in the case of the first letter.
     case Message::BmpShortHeader: return QStringLiteral("read error 1");
     case Message::BmpNotBitmap: return QStringLiteral("Invalid bitmap file");

@@ -21,6 +21,7 @@ enum class Message {
   CantOpenFile = 2006,      // a file cannot be opened or an auto-conversion output created
   InvalidFileName = 2007,   // auto conversion: the system rejects the output name
   FileNameOverflow = 2008,  // auto conversion: every "~NNN_" name up to 998 exists
+  OperationError = 2009,    // corvid-convert: an image operation's result is too large, or refused
   BmpShortHeader = 1,       // fewer than 14 bytes at the start of a BMP
   BmpNotBitmap = 2,         // the first two bytes are not "BM" (or the header is unusable)
   BmpReadError = 3,         // a file error while reading a BMP

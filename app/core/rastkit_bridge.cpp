@@ -1,7 +1,5 @@
 #include "rastkit_bridge.h"
 
-#include <cstring>
-
 namespace corvid::lib {
 
 // ---- CAM container and decoding -------------------------------------------
@@ -35,35 +33,44 @@ int32_t JfifExportSize(ModuleTableRec* table, ImageBlkAttrRec* image) {
   return RkGetExportJFIFImageSize(table, image);
 }
 
-// ---- Progressive JPEG: not in the library yet -------------------------------
-// Switch on with RkDecompressImageByProgJPEG(table, image, nullptr) and
-// RkExportImageByProgJFIF(table, image, nullptr).
-int16_t DecompressProgressiveJpeg(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
-int16_t ExportProgressiveJfif(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
-
-// ---- Exif: not in the library yet -------------------------------------------
-// Switch on with RkInitExifTagVers + RkInitExifTagInfo, RkCheckExifFile,
-// RkDecodeExifHeader and RkExportCustomExifFile(table, scale, scale,
-// record, image, nullptr). Until then no file has Exif information and an
-// Exif save fails.
-void InitExifRecord(ExifTagInfoRec* record) { std::memset(record, 0, sizeof *record); }
-int16_t CheckExifFile(const uint8_t*, int32_t, int32_t*) { return RK_ERR_FORMAT; }
-int16_t DecodeExifHeader(const uint8_t*, const int32_t*, ImageBlkAttrRec*, ExifTagInfoRec*) {
-  return RK_ERR_FORMAT;
+// ---- Progressive JPEG (and sequential streams in several scans) ----------
+int16_t DecompressProgressiveJpeg(ModuleTableRec* table, ImageBlkAttrRec* image) {
+  return RkDecompressImageByProgJPEG(table, image, nullptr);
 }
-int16_t ExportExif(ModuleTableRec*, const double*, ExifTagInfoRec*, ImageBlkAttrRec*) {
-  return RK_ERR_UNSUPPORTED;
+int16_t ExportProgressiveJfif(ModuleTableRec* table, ImageBlkAttrRec* image) {
+  return RkExportImageByProgJFIF(table, image, nullptr);
 }
 
-// ---- TIFF: not in the library yet -------------------------------------------
-// Switch on with RkDecodeTIFFHeader(table, data, &size, image),
-// RkDecodeImageByTIFF, RkGetExportTIFFImageSize and RkExportImageByTIFF.
-// Until then no file is a TIFF file and a TIFF save fails.
-int32_t DecodeTiffHeader(ModuleTableRec*, const uint8_t*, uint32_t, ImageBlkAttrRec*) {
-  return RK_ERR_FORMAT;
+// ---- Exif ---------------------------------------------------------------------
+void InitExifRecord(ExifTagInfoRec* record) {
+  RkInitExifTagVers(record);
+  RkInitExifTagInfo(record);
 }
-int16_t DecodeTiff(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
-int32_t TiffExportSize(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
-int16_t ExportTiff(ModuleTableRec*, ImageBlkAttrRec*) { return RK_ERR_UNSUPPORTED; }
+int16_t CheckExifFile(const uint8_t* file, int32_t count, int32_t* segmentLimit) {
+  return RkCheckExifFile(file, count, segmentLimit);
+}
+int16_t DecodeExifHeader(const uint8_t* tiffHeader, const int32_t* limit, ImageBlkAttrRec* image,
+                         ExifTagInfoRec* record) {
+  return RkDecodeExifHeader(tiffHeader, limit, image, record);
+}
+int16_t ExportExif(ModuleTableRec* table, const double* scale, ExifTagInfoRec* record,
+                   ImageBlkAttrRec* image) {
+  return RkExportCustomExifFile(table, scale, scale, record, image, nullptr);
+}
+
+// ---- TIFF -----------------------------------------------------------------------
+int32_t DecodeTiffHeader(ModuleTableRec* table, const uint8_t* data, uint32_t size,
+                         ImageBlkAttrRec* image) {
+  return RkDecodeTIFFHeader(table, data, &size, image);
+}
+int16_t DecodeTiff(ModuleTableRec* table, ImageBlkAttrRec* image) {
+  return RkDecodeImageByTIFF(table, image, nullptr);
+}
+int32_t TiffExportSize(ModuleTableRec* table, ImageBlkAttrRec* image) {
+  return RkGetExportTIFFImageSize(table, image);
+}
+int16_t ExportTiff(ModuleTableRec* table, ImageBlkAttrRec* image) {
+  return RkExportImageByTIFF(table, image, nullptr);
+}
 
 }  // namespace corvid::lib

@@ -1,13 +1,9 @@
-// Every codec call the program makes into rastkit, in one place.
-//
-// TIFF, Exif and progressive JPEG are not in the library yet: each is one
-// marked block in rastkit_bridge.cpp that answers as if the data were not
-// of that kind (a check finds nothing) or as a failed encode
-// (RK_ERR_UNSUPPORTED), so the program never writes a wrong file. They are
-// switched on there when those families arrive.
+// Every codec call the program makes into rastkit, in one place: each
+// wrapper passes the file's or buffer's size where the library takes one,
+// and no progress record (the program never passes one).
 //
 // Module-table set-up (RkInitModuleTable, RkSetQuantizeScaleFactor, ...) is
-// always present and is called directly.
+// called directly.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +36,8 @@ void InitExifRecord(ExifTagInfoRec* record);  // version, then default tag value
 int16_t CheckExifFile(const uint8_t* file, int32_t count, int32_t* segmentLimit);
 int16_t DecodeExifHeader(const uint8_t* tiffHeader, const int32_t* limit, ImageBlkAttrRec* image,
                          ExifTagInfoRec* record);
+// The Exif JPEG with its 160 x 120 thumbnail (RkExportCustomExifFile), the
+// picture's tables at `scale` for luminance and chrominance alike.
 int16_t ExportExif(ModuleTableRec* table, const double* scale, ExifTagInfoRec* record,
                    ImageBlkAttrRec* image);
 

@@ -23,6 +23,10 @@ constexpr uint32_t kTiffCommentLength = sizeof kTiffComment - 1;
 // Three components, the first sampled 2 x 1.
 constexpr uint16_t kJpegFormat = 0x3001;
 
+// What the seven scans of a progressive file add to the baseline writer's
+// bound at most (see JpegCapacity).
+constexpr uint64_t kProgressiveScanBytes = 7 * (4 + 2 * 273 + 14 + 2);
+
 // The smallest JPEG stream: SOI and EOI. Shorter data is not measured at all.
 constexpr uint32_t kMinJpegBytes = 4;
 
@@ -38,6 +42,13 @@ bool ReadWhole(QIODevice& file, uint8_t* into, qint64 count) {
   return file.read(&extra, 1) == 0;
 }
 
+// "II*\0" or "MM\0*": the two byte orders of a TIFF header.
+bool LooksLikeTiff(const uint8_t* data, uint32_t size) {
+  if (size < 4) return false;
+  return (data[0] == 'I' && data[1] == 'I' && data[2] == 42 && data[3] == 0) ||
+         (data[0] == 'M' && data[1] == 'M' && data[2] == 0 && data[3] == 42);
+}
+
 bool NameHas(const QString& name, const char* upper, const char* lower) {
   return name.contains(QLatin1String(upper)) || name.contains(QLatin1String(lower));
 }
@@ -48,14 +59,31 @@ void CopySlot(const QString& text, char* slot, const char*& pointer, uint16_t& l
     length = 0;
     return;
   }
-  const QByteArray bytes = text.toLatin1();
-  const size_t n = std::min<size_t>(static_cast<size_t>(bytes.size()), 255);
+  // UTF-8, as the reader shows texts that are valid UTF-8. A text longer
+  // than the slot's 255 bytes is cut before the character that would not
+  // fit whole: "©" is C2 A9 and never leaves a lone C2 behind.
+  const QByteArray bytes = text.toUtf8();
+  size_t n = std::min<size_t>(static_cast<size_t>(bytes.size()), 255);
+  if (n < static_cast<size_t>(bytes.size())) {
+    while (n > 0 && (static_cast<uint8_t>(bytes[static_cast<qsizetype>(n)]) & 0xC0) == 0x80) --n;
+  }
   std::memcpy(slot, bytes.constData(), n);
   slot[n] = '\0';
   pointer = slot;
-  // What was copied and its zero: a longer text is cut at 255 characters,
-  // and the writer must not be told to read past the slot.
+  // What was copied and its zero: the writer must not be told to read past
+  // the slot.
   length = static_cast<uint16_t>(n + 1);
+}
+
+// The APP1 segment an Exif encode writes right after SOI: FF E1, a 16-bit
+// length counting itself, "Exif" 00 00, then the block. Copies the block.
+bool CopyExifBlock(const uint8_t* file, uint32_t size, std::vector<uint8_t>& block) {
+  constexpr uint32_t kHead = 2 + 4 + 6;  // SOI, marker and length, "Exif" 00 00
+  if (size < kHead || file[2] != 0xFF || file[3] != 0xE1) return false;
+  const uint32_t segment = uint32_t{file[4]} << 8 | file[5];
+  if (segment < 8 || segment - 8 > size - kHead) return false;
+  block.assign(file + kHead, file + kHead + (segment - 8));
+  return true;
 }
 
 }  // namespace
@@ -194,6 +222,17 @@ bool CRKDib::ImportFile(QIODevice& file, const QString& fullPath) {
       streamOffset = static_cast<int32_t>(sectionOffset + jpegOffset);
       streamLength = jpegLength;
     }
+  } else if (LooksLikeTiff(data, size)) {
+    // A TIFF file takes the TIFF road only: its directories may point at a
+    // whole JPEG stream (an IFD1 thumbnail, say), which the search for a
+    // JPEG stream would otherwise open in place of the picture.
+    uint32_t tiffOffset = 0;
+    uint32_t length = size;
+    if (CheckTiff(data, &tiffOffset, &length, &width, &height) > 0) {
+      recognised = 16;
+      block = DecodeToDib(data, width, height, length, SourceFormat::Tiff, &failure);
+      if (block) ReadExif(data, size, false, exif);
+    }
   } else {
     uint32_t length = size;
     const int32_t jpegLength = CheckJfif(data, &jpegOffset, &length, &width, &height);
@@ -204,14 +243,6 @@ bool CRKDib::ImportFile(QIODevice& file, const QString& fullPath) {
       streamOffset = static_cast<int32_t>(jpegOffset);
       streamLength = jpegLength;
       if (block) ReadExif(data + jpegOffset, static_cast<uint32_t>(jpegLength), true, exif);
-    } else {
-      uint32_t tiffOffset = 0;
-      length = size;
-      if (CheckTiff(data, &tiffOffset, &length, &width, &height) > 0) {
-        recognised = 16;
-        block = DecodeToDib(data, width, height, length, SourceFormat::Tiff, &failure);
-        if (block) ReadExif(data, size, false, exif);
-      }
     }
   }
 
@@ -228,9 +259,41 @@ bool CRKDib::ImportFile(QIODevice& file, const QString& fullPath) {
   // Only a JPEG stream is worth keeping: it is written back unchanged.
   fileBuffer_ = streamOffset >= 0 ? std::move(buffer) : HeapBytes();
   exif_ = exif;
+  kind_ = recognised == 3   ? SourceKind::Cam
+          : recognised == 4 ? SourceKind::CamJpeg
+          : recognised == 0 ? SourceKind::Jpeg
+                            : SourceKind::Tiff;
   loaded_ = true;
 
   if (settings_.autoConversion()) AutoConvert(fullPath);
+  return true;
+}
+
+bool CRKDib::ApplyOperation(const ImageOperation& operation) {
+  if (!pixelBlock_) return false;
+  if (!moduleTable_) {
+    ui_.Report(Message::MemoryError);
+    return false;
+  }
+  std::unique_ptr<PixelBlock> result;
+  Message failure = Message::OperationError;
+  bool ok;
+  {
+    BusyScope busy(ui_);
+    ok = RunOperation(table(), operation, *pixelBlock_, result, &failure);
+  }
+  if (!ok) {
+    ui_.Report(failure);
+    return false;
+  }
+  if (result) {
+    ReleaseImage();
+    pixelBlock_ = std::move(result);
+    AttachImage(pixelBlock_->data(), false);
+  }
+  fileBuffer_.reset();
+  streamOffset_ = -1;
+  streamLength_ = 0;
   return true;
 }
 
@@ -242,6 +305,7 @@ void CRKDib::AdoptPicture(std::unique_ptr<PixelBlock> block) {
   streamOffset_ = -1;
   streamLength_ = 0;
   exif_.Clear();
+  kind_ = SourceKind::None;
 }
 
 std::unique_ptr<PixelBlock> CRKDib::DecodeToDib(const uint8_t* data, uint32_t width,
@@ -257,21 +321,14 @@ std::unique_ptr<PixelBlock> CRKDib::DecodeToDib(const uint8_t* data, uint32_t wi
     *failure = Message::MemoryError;
     return nullptr;
   }
-  ImageBlkAttrRec image{};
-  block->Describe(image);
   int16_t result = RK_ERR_FORMAT;
   switch (format) {
-    case SourceFormat::Jpeg: {
-      if (lib::DecodeJfifHeader(table(), data, length, &image) < 0) return nullptr;
-      // The block was sized from the same stream; a stream that says
-      // otherwise now would be decoded past the block.
-      if (image.width != width || image.height != height) return nullptr;
-      result = (image.format & RK_FORMAT_PROGRESSIVE) != 0
-                   ? lib::DecompressProgressiveJpeg(table(), &image)
-                   : lib::DecompressJpeg(table(), &image);
+    case SourceFormat::Jpeg:
+      result = DecodeJpegStream(data, length, 0, *block);
       break;
-    }
     case SourceFormat::Cam: {
+      ImageBlkAttrRec image{};
+      block->Describe(image);
       RkInitLHuffmanTable(table());
       RkInitCHuffmanTable(table());
       if (lib::DecodeCamHeader(table(), data, length, &image) != 0) return nullptr;
@@ -282,15 +339,42 @@ std::unique_ptr<PixelBlock> CRKDib::DecodeToDib(const uint8_t* data, uint32_t wi
       break;
     }
     case SourceFormat::Tiff: {
+      ImageBlkAttrRec image{};
       image.format = 1;  // the first directory only
-      if (lib::DecodeTiffHeader(table(), data, length, &image) <= -1) return nullptr;
+      const int32_t header = lib::DecodeTiffHeader(table(), data, length, &image);
+      if (header == RK_TIFF_HOLDS_JPEG) {
+        // Old-style JPEG: the header found the stream (cut to the file),
+        // which may leave its Huffman tables to the reader.
+        result = DecodeJpegStream(image.data + image.dataOffset, image.dataLength,
+                                  RK_FORMAT_DEFAULT_HUFFMAN, *block);
+        break;
+      }
+      if (header <= -1) return nullptr;
       if (image.width != width || image.height != height) return nullptr;
+      // Only the pixel part is ours: the strip tables' places, entry widths
+      // and format code stay as the header left them.
+      block->Describe(image);
       result = lib::DecodeTiff(table(), &image);
       break;
     }
   }
   if (result != 0) return nullptr;
   return block;
+}
+
+int16_t CRKDib::DecodeJpegStream(const uint8_t* stream, uint32_t length, uint16_t entryFormat,
+                                 const PixelBlock& block) {
+  ImageBlkAttrRec image{};
+  image.format = entryFormat;
+  block.Describe(image);
+  if (lib::DecodeJfifHeader(table(), stream, length, &image) < 0) return RK_ERR_FORMAT;
+  // The block was sized from the same stream; a stream that says otherwise
+  // now would be decoded past the block.
+  if (image.width != block.width() || image.height != block.height()) return RK_ERR_FORMAT;
+  // Progressive frames, and sequential ones coded in several scans, take
+  // the progressive decoder.
+  return (image.format & RK_FORMAT_PROGRESSIVE) != 0 ? lib::DecompressProgressiveJpeg(table(), &image)
+                                                     : lib::DecompressJpeg(table(), &image);
 }
 
 int32_t CRKDib::CheckJfif(const uint8_t* data, uint32_t* offset, uint32_t* length,
@@ -318,7 +402,18 @@ int32_t CRKDib::CheckTiff(const uint8_t* data, uint32_t* offset, uint32_t* lengt
   ImageBlkAttrRec image{};
   image.format = 1;
   const int32_t result = lib::DecodeTiffHeader(table(), data, *length, &image);
-  if (result <= 0) return -1;
+  if (result == RK_TIFF_HOLDS_JPEG) {
+    // The picture is the embedded JPEG stream: its frame gives the size.
+    ImageBlkAttrRec jpeg{};
+    jpeg.format = RK_FORMAT_DEFAULT_HUFFMAN;
+    if (lib::DecodeJfifHeader(nullptr, image.data + image.dataOffset, image.dataLength, &jpeg) < 0) {
+      return -1;
+    }
+    image.width = jpeg.width;
+    image.height = jpeg.height;
+  } else if (result <= 0) {
+    return -1;
+  }
   *offset = 0;
   *width = image.width;
   *height = image.height;
@@ -330,8 +425,10 @@ bool CRKDib::ReadExif(const uint8_t* data, uint32_t length, bool check, CExif& i
   int32_t limit = static_cast<int32_t>(length);
   if (check) {
     const int16_t found = lib::CheckExifFile(data, static_cast<int32_t>(length), &limit);
-    if (found < 0) return false;
+    if (found < 0 || static_cast<uint32_t>(found) > length) return false;
     offset = found;
+    // The segment's own length, but never past the bytes held.
+    limit = std::min<int32_t>(limit, static_cast<int32_t>(length) - offset);
   }
   ExifTagInfoRec record{};
   ImageBlkAttrRec scratch{};
@@ -372,10 +469,32 @@ int16_t CRKDib::EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBl
   int16_t result;
   switch (settings_.fileStyle) {
     case FileStyle::Progressive: result = lib::ExportProgressiveJfif(table(), &image); break;
-    case FileStyle::Exif: result = lib::ExportExif(table(), &scale, &record, &image); break;
+    case FileStyle::Exif:
+      result = lib::ExportExif(table(), &scale, &record, &image);
+      if (result == RK_OK && settings_.jpegQuality > 0) result = RecodeWithQualityTables(buffer, size, image);
+      break;
     case FileStyle::Normal:
     default: result = lib::ExportJfif(table(), &image); break;
   }
+  RkSetGlobalComment(table(), nullptr, 0);
+  return result;
+}
+
+// The Exif writer sets the picture's tables from the scale itself, over
+// the --quality tables. The Exif block it made (texts, dates, thumbnail)
+// does not depend on them, so the picture is coded once more behind that
+// same block with the quality's tables: the JFIF writer's APP1 form.
+int16_t CRKDib::RecodeWithQualityTables(uint8_t* buffer, uint32_t size, ImageBlkAttrRec& image) {
+  std::vector<uint8_t> block;
+  if (!CopyExifBlock(buffer, image.dataLength, block)) return RK_ERR_FORMAT;
+  InstallQualityTables(table(), settings_.jpegQuality);
+  RkSetGlobalComment(table(), block.data(), static_cast<uint32_t>(block.size()));
+  image.data = buffer;
+  image.dataLength = size;
+  image.format = kJpegFormat;
+  image.methodParam = RK_METHOD_PARAM_EXIF;
+  const int16_t result = lib::ExportJfif(table(), &image);
+  image.methodParam = 0;
   RkSetGlobalComment(table(), nullptr, 0);
   return result;
 }
@@ -385,11 +504,36 @@ uint32_t CRKDib::JpegCapacity(const ImageBlkAttrRec& image) {
   probe.format = kJpegFormat;
   probe.restartInterval = 0;
   PrepareJpegTables(settings_.quantScale());
-  // The baseline writer's bound. Progressive and Exif output bring their
-  // writers' own bounds when the library has them.
+  // The baseline writer's bound: every header segment, 1665 bits a block
+  // with every byte stuffed, EOI.
   const int32_t bound = lib::JfifExportSize(table(), &probe);
   if (bound <= 0) return 0;
-  return std::max(Info().sizeImage / 2, static_cast<uint32_t>(bound));
+  const uint64_t half = Info().sizeImage / 2;
+  uint64_t capacity = std::max<uint64_t>(half, static_cast<uint64_t>(bound));
+  switch (settings_.fileStyle) {
+    case FileStyle::Progressive:
+      // The progressive script codes the same coefficients in 7 scans with
+      // optimised tables of codes up to 16 bits. A block's AC coefficients
+      // fall into two bands (1-5, 6-63), each of which may end in an
+      // end-of-band run (a code and up to 14 bits, where the band's last
+      // coefficient would have cost 26): at most 8 bits a block more than
+      // the baseline's 1665, 2 bytes once stuffed; bound / 64 gives every
+      // block at least 416 / 64 = 6.5. Each scan adds a DHT of at most two
+      // full tables (4 + 2 x 273 bytes), a SOS (at most 14) and 2 bytes of
+      // stuffed padding: 7 x 566 = 3962.
+      capacity = std::max<uint64_t>(half, uint64_t(bound) + uint64_t(bound) / 64 + kProgressiveScanBytes);
+      break;
+    case FileStyle::Exif:
+      // The Exif file is the JFIF file with its APP0 replaced by one APP1
+      // segment of at most 2 + 65535 bytes, whatever its texts and thumbnail:
+      // a 64 x 64 picture (6 KB of pixels) needs the 64 KB too.
+      capacity += RK_EXIF_EXPORT_EXTRA;
+      break;
+    case FileStyle::Normal:
+    default: break;
+  }
+  // The library takes 32-bit capacities.
+  return capacity > UINT32_MAX ? 0 : static_cast<uint32_t>(capacity);
 }
 
 bool CRKDib::EncodeBmpFile(Encoded& out) {

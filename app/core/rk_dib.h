@@ -26,6 +26,7 @@
 #include "dib.h"
 #include "exif_text.h"
 #include "messages.h"
+#include "operations.h"
 #include "settings.h"
 
 namespace corvid {
@@ -36,6 +37,15 @@ constexpr qint64 kMaxFileBytes = 256ll << 20;
 
 // Format codes of DecodeToDib.
 enum class SourceFormat { Jpeg = 0, Cam = 3, Tiff = 16 };
+
+// What the picture came from.
+enum class SourceKind {
+  None,     // nothing imported, or a picture adopted from elsewhere
+  Cam,      // a CAM-coded picture
+  CamJpeg,  // a JPEG stream inside a CAM file
+  Jpeg,     // a JPEG file (JFIF or Exif, baseline or progressive)
+  Tiff,     // a TIFF file (uncompressed, or holding an old-style JPEG stream)
+};
 
 // The four 256-byte text slots (make, model, software, copyright) and the
 // date record an Exif save points its record at.
@@ -66,7 +76,7 @@ class CRKDib : public CDib {
   // unreadable file, or a folder, reports "Can't Open File".
   bool ImportFile(const QString& path);
   // Reads the whole file, recognises it (CAM picture, JPEG inside a CAM
-  // file, JPEG, TIFF), decodes it into a new pixel block and, when auto
+  // file, TIFF, JPEG), decodes it into a new pixel block and, when auto
   // conversion is on, converts it. True when the new picture is in place.
   // An empty, unreadable, truncated or unknown file, or one that fails to
   // decode, reports "Format Error" ("Memory Error" when the picture cannot
@@ -91,10 +101,12 @@ class CRKDib : public CDib {
   // Encodes the picture described by `image` into buffer (capacity size)
   // by the File Style setting; the library's result, bytes in dataLength.
   int16_t EncodeJpeg(uint8_t* buffer, uint32_t size, double scale, ImageBlkAttrRec& image);
-  // The JPEG output buffer for the picture: half its raw pixel bytes, or
-  // the encoder's own bound for it when that is larger (a 1 x 1 picture has
-  // 4 raw bytes and needs 2277), so every valid picture encodes. Sets the
-  // tables the encode will use. 0 when the encoder refuses the picture.
+  // The JPEG output buffer for the picture in the File Style: half its raw
+  // pixel bytes, or the encoder's own bound for it when that is larger (a
+  // 1 x 1 picture has 4 raw bytes and needs 2277), so every valid picture
+  // encodes; progressive files get room for their seven scans' tables, Exif
+  // files for their APP1 segment. Sets the tables the encode will use. 0
+  // when the encoder refuses the picture.
   uint32_t JpegCapacity(const ImageBlkAttrRec& image);
 
   // The length of the JPEG stream at data (SOI through EOI, > 0), its SOI
@@ -102,7 +114,9 @@ class CRKDib : public CDib {
   // bytes. *length is the bytes available on entry.
   int32_t CheckJfif(const uint8_t* data, uint32_t* offset, uint32_t* length, uint32_t* width,
                     uint32_t* height);
-  // The same for a TIFF file; -1 while the library has no TIFF reader.
+  // The same for a TIFF file: the bytes available (> 0), the picture's size
+  // (for a TIFF holding an old-style JPEG stream, that stream's), offset 0;
+  // -1 when data holds no TIFF the program can read.
   int32_t CheckTiff(const uint8_t* data, uint32_t* offset, uint32_t* length, uint32_t* width,
                     uint32_t* height);
   // Reads Exif information from data into `into` (check: look for the Exif
@@ -122,6 +136,12 @@ class CRKDib : public CDib {
   // What the auto conversion of the last import did.
   const Conversion& LastConversion() const { return conversion_; }
 
+  // Runs an image operation (operations.h) on the picture; the kept JPEG
+  // stream goes, since the pixels are no longer the stream's. Reports its
+  // failure ("Memory Error", "Operation Error"); the picture is then
+  // unchanged, or partly changed when an operation in place failed midway.
+  bool ApplyOperation(const ImageOperation& operation);
+
   // Makes block the current picture as an import would, with no kept
   // stream and no Exif information (a picture that came from elsewhere).
   void AdoptPicture(std::unique_ptr<PixelBlock> block);
@@ -130,6 +150,7 @@ class CRKDib : public CDib {
   const PixelBlock* Picture() const { return pixelBlock_.get(); }
   bool Loaded() const { return loaded_; }
   const CExif& Exif() const { return exif_; }
+  SourceKind Kind() const { return kind_; }
   int32_t StreamOffset() const { return streamOffset_; }
   int32_t StreamLength() const { return streamLength_; }
   // The kept JPEG stream, or null.
@@ -139,6 +160,11 @@ class CRKDib : public CDib {
   struct Encoded;
   std::unique_ptr<PixelBlock> DecodeToDib(const uint8_t* data, uint32_t width, uint32_t height,
                                           uint32_t length, SourceFormat format, Message* failure);
+  // Decodes a whole JPEG stream (baseline, or progressive and multi-scan
+  // sequential) into block, whose size the stream's frame must have. The
+  // library's result; RK_ERR_FORMAT when the header is refused.
+  int16_t DecodeJpegStream(const uint8_t* stream, uint32_t length, uint16_t entryFormat,
+                           const PixelBlock& block);
   void DescribePicture(ImageBlkAttrRec& image) const;
   // The one place that encodes the picture into memory, per format; each
   // reports its own failures.
@@ -150,6 +176,7 @@ class CRKDib : public CDib {
   // By the extension of a file name; "Format Error" when it has none.
   bool EncodeForName(const QString& fileName, Encoded& out);
   void PrepareJpegTables(double scale);
+  int16_t RecodeWithQualityTables(uint8_t* buffer, uint32_t size, ImageBlkAttrRec& image);
   ModuleTableRec* table() const;
 
   Profile profile_;
@@ -161,6 +188,7 @@ class CRKDib : public CDib {
   int32_t streamLength_ = 0;
   bool loaded_ = false;
   CExif exif_;
+  SourceKind kind_ = SourceKind::None;
   Conversion conversion_;
 };
 

@@ -2,12 +2,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
+#include <tiffio.h>
 #include <turbojpeg.h>
 
 namespace apptest {
@@ -20,6 +23,11 @@ class PrivateProfile : public ::testing::Environment {
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
+    // Local time half an hour off every whole-hour zone (UTC+5:30), so
+    // that the time of saving written into Exif files is reproducibly
+    // told apart from universal time.
+    qputenv("TZ", "IST-5:30");
+    tzset();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
   }
@@ -168,10 +176,101 @@ Rgb TurboDecode(const QByteArray& jpeg) {
   return rgb;
 }
 
+Rgb LibtiffDecode(const QString& path) {
+  Rgb rgb;
+  TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
+  if (tiff == nullptr) return rgb;
+  uint32_t w = 0, h = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &w);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &h);
+  std::vector<uint32_t> raster(static_cast<size_t>(w) * h);
+  if (w > 0 && h > 0 && TIFFReadRGBAImageOriented(tiff, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) == 1) {
+    rgb = Rgb{static_cast<int>(w), static_cast<int>(h), std::vector<uint8_t>(raster.size() * 3)};
+    for (size_t i = 0; i < raster.size(); ++i) {
+      rgb.px[i * 3 + 0] = static_cast<uint8_t>(TIFFGetR(raster[i]));
+      rgb.px[i * 3 + 1] = static_cast<uint8_t>(TIFFGetG(raster[i]));
+      rgb.px[i * 3 + 2] = static_cast<uint8_t>(TIFFGetB(raster[i]));
+    }
+  }
+  TIFFClose(tiff);
+  return rgb;
+}
+
+void LibtiffWrite(const QString& path, const Rgb& rgb) {
+  TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+  ASSERT_NE(tiff, nullptr);
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(rgb.width));
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rgb.height));
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  for (int y = 0; y < rgb.height; ++y) {
+    std::vector<uint8_t> row(rgb.px.begin() + y * rgb.width * 3, rgb.px.begin() + (y + 1) * rgb.width * 3);
+    ASSERT_EQ(TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y), 0), 1);
+  }
+  TIFFClose(tiff);
+}
+
 std::vector<QString> Entries(const QString& folder) {
   std::vector<QString> names;
   for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name)) names.push_back(n);
   return names;
+}
+
+QByteArray RunTool(const QString& program, const QStringList& args, const QByteArray& input) {
+  QProcess process;
+  process.start(program, args);
+  if (!input.isEmpty()) process.write(input);
+  process.closeWriteChannel();
+  const bool finished = process.waitForFinished(120000);
+  EXPECT_TRUE(finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+      << program.toStdString() << " " << args.join(' ').toStdString() << ": "
+      << process.readAllStandardError().toStdString();
+  return process.readAllStandardOutput();
+}
+
+QByteArray Ppm(const Rgb& rgb) {
+  QByteArray bytes = QStringLiteral("P6\n%1 %2\n255\n").arg(rgb.width).arg(rgb.height).toLatin1();
+  bytes.append(reinterpret_cast<const char*>(rgb.px.data()), static_cast<qsizetype>(rgb.px.size()));
+  return bytes;
+}
+
+QByteArray CamWithJpeg(const QByteArray& jpeg) {
+  // "07 20 MM", one directory entry: tag 4 and the section length (big-
+  // endian), 10 bytes not read; the section follows at 22.
+  QByteArray file("\x07\x20MM\x00\x01\x00\x04", 8);
+  const auto n = static_cast<uint32_t>(jpeg.size());
+  for (int shift = 24; shift >= 0; shift -= 8) file.append(static_cast<char>(n >> shift));
+  file.append(QByteArray(10, '\0'));
+  return file + jpeg;
+}
+
+QByteArray OldJpegTiff(const QByteArray& jpeg, int width, int height) {
+  // Header (8), then a directory of 6 entries (2 + 6 x 12 + 4 = 78) at 8,
+  // then the stream at 86.
+  struct Entry {
+    uint16_t tag, type;
+    uint32_t value;
+  };
+  const Entry entries[] = {{256, 4, static_cast<uint32_t>(width)}, {257, 4, static_cast<uint32_t>(height)},
+                           {259, 3, 6},  // old-style JPEG
+                           {262, 3, 6},  // YCbCr
+                           {513, 4, 86}, {514, 4, static_cast<uint32_t>(jpeg.size())}};
+  QByteArray file("II\x2A\x00\x08\x00\x00\x00", 8);
+  auto put = [&file](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) file.append(static_cast<char>(v >> (8 * i)));
+  };
+  put(6, 2);
+  for (const Entry& e : entries) {
+    put(e.tag, 2);
+    put(e.type, 2);
+    put(1, 4);
+    put(e.value, 4);
+  }
+  put(0, 4);
+  return file + jpeg;
 }
 
 }  // namespace apptest

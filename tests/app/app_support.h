@@ -54,8 +54,26 @@ QByteArray TurboEncode(const Rgb& rgb, int quality = 90, bool progressive = fals
 // Decodes with libjpeg-turbo; empty picture when it refuses the stream.
 Rgb TurboDecode(const QByteArray& jpeg);
 
+// Reads a TIFF file with libtiff (TIFFReadRGBAImage); empty picture when
+// libtiff refuses it.
+Rgb LibtiffDecode(const QString& path);
+// Writes the picture as an uncompressed RGB TIFF with libtiff.
+void LibtiffWrite(const QString& path, const Rgb& rgb);
+
 // The file names in a folder, sorted.
 std::vector<QString> Entries(const QString& folder);
+
+// Runs a peer tool (cjpeg, jpegtran, exiftool...) and returns its standard
+// output; the test fails when it cannot run or exits with other than 0.
+QByteArray RunTool(const QString& program, const QStringList& args, const QByteArray& input = {});
+// A binary P6 file of the picture.
+QByteArray Ppm(const Rgb& rgb);
+// A CAM file whose only section (tag 4) is the JPEG stream.
+QByteArray CamWithJpeg(const QByteArray& jpeg);
+// A little-endian TIFF of one directory that holds `jpeg` the old way
+// (Compression 6, JPEGInterchangeFormat and its length), as early scanners
+// and cameras wrote it.
+QByteArray OldJpegTiff(const QByteArray& jpeg, int width, int height);
 
 }  // namespace apptest
 

@@ -1,7 +1,12 @@
 // corvid-convert: its arguments, and the program itself run on real files.
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTransform>
 #include <QTemporaryDir>
 #include <QtGlobal>
 #include <cerrno>
@@ -271,6 +276,20 @@ TEST_F(ConvertCams, QualityGivesLibjpegsTables) {
   EXPECT_EQ(ours.at(0), theirs.at(0));
   EXPECT_EQ(ours.at(1), theirs.at(1));
   EXPECT_EQ(static_cast<uint8_t>(ours.at(0)[0]), 8);  // (16 x 50 + 50) / 100
+  // An Exif file too (its writer sets the tables from the scale itself),
+  // with the Exif block intact.
+  const ProgramRun exif =
+      Convert({"--quality", "75", "-s", "exif", "-o", dir_.filePath("out"), dir_.filePath("in/scene.cam")});
+  ASSERT_EQ(exif.code, 0) << exif.err.toStdString();
+  const QByteArray exifFile = apptest::ReadBytes(dir_.filePath("out/~001_scene.jpg"));
+  const auto exifTables = QuantTables(exifFile);
+  ASSERT_EQ(exifTables.size(), 2u);
+  EXPECT_EQ(exifTables.at(0), theirs.at(0));
+  EXPECT_EQ(exifTables.at(1), theirs.at(1));
+  const QString validated = QString::fromUtf8(apptest::RunTool(
+      "exiftool", {"-s3", "-validate", "-Make", "-ThumbnailLength", dir_.filePath("out/~001_scene.jpg")}));
+  EXPECT_EQ(validated.split('\n', Qt::SkipEmptyParts).value(0), "OK") << validated.toStdString();
+  EXPECT_TRUE(validated.contains("QUILLBANK"));
 }
 
 // A JPEG source is copied unless re-encoding is asked for; a scale or
@@ -291,11 +310,174 @@ TEST_F(ConvertCams, CopiedJpegWithTablesGivenSaysSoOnce) {
   EXPECT_NE(apptest::ReadBytes(dir_.filePath("out/~001_a.jpg")), jpeg);
 }
 
-TEST_F(ConvertCams, UnavailableTargetFailsPerFile) {
-  const ProgramRun run = Convert({"-t", "tif", "-o", dir_.filePath("out"), dir_.filePath("in/scene.cam")});
+// Every target and style through the program: TIFF as libtiff reads it
+// (the exact CAM picture), progressive and Exif JPEG.
+TEST_F(ConvertCams, EveryTargetAndStyle) {
+  const ProgramRun tif = Convert({"-t", "tif", "-o", dir_.filePath("out"), dir_.filePath("in/scene.cam")});
+  EXPECT_EQ(tif.code, 0) << tif.err.toStdString();
+  EXPECT_EQ(apptest::MaxDifference(apptest::LibtiffDecode(dir_.filePath("out/scene.tif")),
+                                   apptest::LoadPpm(apptest::Fixture("cam/scene_MM_thumb.480x360.ppm"))),
+            0);
+  for (const char* style : {"progressive", "exif"}) {
+    const ProgramRun run = Convert({"-s", style, "-o", dir_.filePath("out"), dir_.filePath("in/chart.cam")});
+    EXPECT_EQ(run.code, 0) << style << run.err.toStdString();
+  }
+  const QByteArray progressive = apptest::ReadBytes(dir_.filePath("out/chart.jpg"));
+  EXPECT_TRUE(progressive.contains("\xFF\xC2"));  // SOF2
+  const QByteArray exif = apptest::ReadBytes(dir_.filePath("out/~001_chart.jpg"));
+  EXPECT_EQ(exif.mid(6, 4), "Exif");
+  for (const QByteArray& jpeg : {progressive, exif}) {
+    EXPECT_LE(apptest::MeanDifference(apptest::TurboDecode(jpeg),
+                                      apptest::LoadPpm(apptest::Fixture("cam/chart_II_extra.480x360.ppm"))),
+              3.0);
+  }
+}
+
+// The operations in command-line order, each with its own values, and the
+// values each refuses.
+TEST(ConvertArguments, OperationsInTheirOrder) {
+  using Kind = corvid::ImageOperation::Kind;
+  corvid::ConvertOptions o;
+  ASSERT_EQ(Parse({"--sharpen", "--rotate", "-90", "--resize", "50%", "--denoise", "--sharpen", "7",
+                   "--blur", "3", "--background", "#102030", "--auto-white-balance", "--resize", "64x48",
+                   "--sharpen=2", "a.cam"},
+                  &o),
+            ParseResult::Run);
+  EXPECT_EQ(o.files, QStringList{"a.cam"});
+  ASSERT_EQ(o.operations.size(), 9u);
+  const Kind kinds[] = {Kind::Sharpen, Kind::Rotate, Kind::ResizePercent, Kind::Denoise, Kind::Sharpen,
+                        Kind::Blur,    Kind::AutoWhiteBalance, Kind::Resize, Kind::Sharpen};
+  for (size_t i = 0; i < 9; ++i) EXPECT_EQ(o.operations[i].kind, kinds[i]) << i;
+  EXPECT_EQ(o.operations[0].level, 4);
+  EXPECT_EQ(o.operations[1].degrees, -90.0);
+  EXPECT_EQ(o.operations[1].background[0], 0x10);
+  EXPECT_EQ(o.operations[1].background[2], 0x30);
+  EXPECT_EQ(o.operations[2].percent, 50u);
+  EXPECT_EQ(o.operations[4].level, 7);
+  EXPECT_EQ(o.operations[5].radius, 3);
+  EXPECT_EQ(o.operations[7].width, 64u);
+  EXPECT_EQ(o.operations[7].height, 48u);
+  EXPECT_EQ(o.operations[8].level, 2);
+  QString help;
+  ASSERT_EQ(Parse({"--help"}, &o, &help), ParseResult::Help);
+  for (const char* option : {"--rotate <DEG>", "--background", "--resize <WxH|N%>", "--sharpen [LEVEL]",
+                             "--denoise", "--auto-white-balance", "--blur <RADIUS>", "--json", "--recursive",
+                             "--null"}) {
+    EXPECT_TRUE(help.contains(option)) << option;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, UsageErrors,
+    ::testing::Values(QStringList{"--rotate", "ninety", "a"}, QStringList{"--rotate", "nan", "a"},
+                      QStringList{"--resize", "0x10", "a"}, QStringList{"--resize", "10x0", "a"},
+                      QStringList{"--resize", "0%", "a"}, QStringList{"--resize", "70000x10", "a"},
+                      QStringList{"--resize", "big", "a"}, QStringList{"--sharpen=0", "a"},
+                      QStringList{"--sharpen", "11", "a"}, QStringList{"--sharpen=x", "a"},
+                      QStringList{"--blur", "-1", "a"}, QStringList{"--blur", "40000", "a"},
+                      QStringList{"--background", "pink", "--rotate", "5", "a"}, QStringList{"--json", "a"},
+                      QStringList{"-0", "a"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// The operations run on the picture before it is written (BMP keeps it
+// exactly), in their order: a quarter turn permutes the pixels, 50 % then
+// halves each side of the turned picture rounding down, and a JPEG source
+// is encoded anew, not copied.
+TEST_F(ConvertCams, OperationsChangeThePictureBeforeEncoding) {
+  const apptest::Rgb picture = apptest::Gradient(37, 23);
+  apptest::WriteBytes(dir_.filePath("in/ramp.jpg"), apptest::TurboEncode(picture));
+  const ProgramRun plain = Convert({"-t", "bmp", "-o", dir_.filePath("out"), dir_.filePath("in/ramp.jpg")});
+  ASSERT_EQ(plain.code, 0) << plain.err.toStdString();
+  const ProgramRun turned =
+      Convert({"-t", "bmp", "--rotate", "90", "-o", dir_.filePath("out"), dir_.filePath("in/ramp.jpg")});
+  ASSERT_EQ(turned.code, 0) << turned.err.toStdString();
+  const ProgramRun halved = Convert(
+      {"-t", "bmp", "--rotate", "90", "--resize", "50%", "-o", dir_.filePath("out"), dir_.filePath("in/ramp.jpg")});
+  ASSERT_EQ(halved.code, 0) << halved.err.toStdString();
+  QImage before, after, small;
+  ASSERT_TRUE(before.load(dir_.filePath("out/ramp.bmp")));
+  ASSERT_TRUE(after.load(dir_.filePath("out/~001_ramp.bmp")));
+  ASSERT_TRUE(small.load(dir_.filePath("out/~002_ramp.bmp")));
+  EXPECT_EQ(after, before.transformed(QTransform().rotate(90)));  // clockwise
+  EXPECT_EQ(small.size(), QSize(11, 18));  // 23 x 37 halved, rounded down
+  // A JPEG target is encoded from the changed picture.
+  const ProgramRun jpeg = Convert({"--denoise", "-o", dir_.filePath("out"), dir_.filePath("in/ramp.jpg")});
+  ASSERT_EQ(jpeg.code, 0);
+  EXPECT_NE(apptest::ReadBytes(dir_.filePath("out/ramp.jpg")), apptest::ReadBytes(dir_.filePath("in/ramp.jpg")));
+  // An operation whose result would be too large fails the file alone.
+  const ProgramRun huge = Convert({"-t", "bmp", "--resize", "2000000%", "-o", dir_.filePath("out"),
+                                   dir_.filePath("in/ramp.jpg"), dir_.filePath("in/scene.cam")});
+  EXPECT_EQ(huge.code, 1);
+  EXPECT_TRUE(huge.err.contains(dir_.filePath("in/ramp.jpg") + ": Operation Error"));
+}
+
+// --info --json: one object a line with the fixture's values; a file that
+// fails is a line with its error.
+TEST_F(ConvertCams, InfoAsJsonLines) {
+  QFile::copy(apptest::Fixture("exif/read_yflower_II_0230_utf8.jpg"), dir_.filePath("in/flower.jpg"));
+  const ProgramRun run = Convert({"--info", "--json", "-j", "1", dir_.filePath("in/flower.jpg"),
+                                  dir_.filePath("in/scene.cam"), dir_.filePath("in/none.jpg")});
   EXPECT_EQ(run.code, 1);
-  EXPECT_TRUE(run.err.contains(": Export Error"));
-  EXPECT_TRUE(apptest::Entries(dir_.filePath("out")).empty());
+  const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3);
+  QJsonObject flower = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+  EXPECT_EQ(flower["path"].toString(), dir_.filePath("in/flower.jpg"));
+  EXPECT_EQ(flower["size"].toInteger(), QFileInfo(dir_.filePath("in/flower.jpg")).size());
+  EXPECT_EQ(flower["type"].toString(), "JPEG");
+  EXPECT_EQ(flower["width"].toInt(), 320);
+  const QJsonObject exif = flower["exif"].toObject();
+  const QJsonObject expected = QJsonDocument::fromJson(apptest::ReadBytes(
+      apptest::Fixture("exif/read_yflower_II_0230_utf8.expected.json"))).object()["record"].toObject();
+  EXPECT_EQ(exif["Copyright"].toString(), expected["copyright"].toString());
+  EXPECT_EQ(exif["Model"].toString(), "Q5");
+  // Reals as the 32-bit values the reader keeps.
+  EXPECT_EQ(static_cast<float>(exif["ExposureTime"].toDouble()), static_cast<float>(expected["exposureTime"].toDouble()));
+  EXPECT_EQ(static_cast<float>(exif["ExposureBias"].toDouble()), static_cast<float>(expected["exposureBias"].toDouble()));
+  EXPECT_EQ(exif["ISOSpeedRatings"].toInt(), expected["isoSpeed"].toInt());
+  const QJsonObject scene = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+  EXPECT_EQ(scene["type"].toString(), "CAM");
+  EXPECT_FALSE(scene.contains("exif"));
+  const QJsonObject none = QJsonDocument::fromJson(lines[2].toUtf8()).object();
+  EXPECT_TRUE(none["error"].toString().startsWith("Can't Open File")) << lines[2].toStdString();
+}
+
+// --recursive walks folders for pictures; - reads paths from standard
+// input, one a line or NUL-separated with -0.
+TEST_F(ConvertCams, FilesFromFoldersAndStandardInput) {
+  ASSERT_TRUE(QDir(dir_.path()).mkpath("in/sub/.hidden"));
+  QFile::copy(dir_.filePath("in/scene.cam"), dir_.filePath("in/sub/deeper.CAM"));
+  QFile::copy(dir_.filePath("in/scene.cam"), dir_.filePath("in/sub/.hidden/skipped.cam"));
+  apptest::WriteBytes(dir_.filePath("in/sub/notes.txt"), "not a picture");
+  corvid::ConvertOptions o;
+  ASSERT_EQ(Parse({"-r", dir_.filePath("in"), "-", "x.cam"}, &o), ParseResult::Run);
+  const QStringList files = corvid::CollectFiles(o, [] { return QByteArray("a b.cam\r\n\nc.jpg\n"); });
+  EXPECT_EQ(files, (QStringList{dir_.filePath("in/chart.cam"), dir_.filePath("in/scene.cam"),
+                                dir_.filePath("in/sub/deeper.CAM"), "a b.cam", "c.jpg", "x.cam"}));
+  ASSERT_EQ(Parse({"-0", "-", dir_.filePath("in")}, &o), ParseResult::Run);
+  EXPECT_EQ(corvid::CollectFiles(o, [] { return QByteArray("p\nq\0r\0\0", 7); }),
+            (QStringList{"p\nq", "r", dir_.filePath("in")}));
+
+  // The program itself, with the list on its standard input.
+  QProcess process;
+  process.start(QStringLiteral(CORVID_CONVERT_PATH), {"-0", "-t", "bmp", "-o", dir_.filePath("out"), "-"});
+  process.write(QFile::encodeName(dir_.filePath("in/chart.cam")) + '\0' +
+                QFile::encodeName(dir_.filePath("in/sub/deeper.CAM")) + '\0');
+  process.closeWriteChannel();
+  ASSERT_TRUE(process.waitForFinished(120000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_EQ(apptest::Entries(dir_.filePath("out")), (std::vector<QString>{"chart.bmp", "deeper.bmp"}));
+}
+
+// The progress line goes to a terminal only: "n/N files, R files/s".
+TEST_F(ConvertCams, ProgressOnATerminalOnly) {
+  const QString command = QStringLiteral("'%1' -t bmp -o '%2' '%3' '%4'")
+                              .arg(QStringLiteral(CORVID_CONVERT_PATH), dir_.filePath("out"),
+                                   dir_.filePath("in/scene.cam"), dir_.filePath("in/chart.cam"));
+  // script(1) runs the command on a pseudo-terminal and copies what it shows.
+  const QString shown = QString::fromLocal8Bit(apptest::RunTool("script", {"-qec", command, "/dev/null"}));
+  EXPECT_TRUE(shown.contains(QRegularExpression("2/2 files, [0-9.]+ files/s"))) << shown.toStdString();
+  const ProgramRun piped = Convert({"-t", "bmp", "-o", dir_.filePath("out"), dir_.filePath("in/scene.cam")});
+  EXPECT_EQ(piped.err, "1 of 1 files converted, 0 failed\n");
 }
 
 }  // namespace

@@ -141,9 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{0.004f, "Exposure Time:1/249sec", "Shutter Speed:1/249sec"},
                       TimeCase{0.25f, "Exposure Time:1/4sec", "Shutter Speed:1/4sec"},
                       TimeCase{123.4f, "Exposure Time:123.4secs", "Shutter Speed:123.4secs"},
-                      // Too short for an int reciprocal: the line stays defined.
-                      TimeCase{1e-30f, "Exposure Time:1/2147483647sec",
-                               "Shutter Speed:1/2147483647sec"}),
+                      // 2^-30 s has an int reciprocal; 2^-31 s (2147483648) and
+                      // anything shorter has none and is shown in seconds.
+                      TimeCase{0x1p-30f, "Exposure Time:1/1073741824sec", "Shutter Speed:1/1073741824sec"},
+                      TimeCase{0x1p-31f, "Exposure Time:  0.0secs", "Shutter Speed:  0.0secs"},
+                      TimeCase{1e-30f, "Exposure Time:  0.0secs", "Shutter Speed:  0.0secs"}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(ExifLines, NegativeExposureBiasIsKeptButHasNoLine) {
@@ -266,6 +268,46 @@ TEST(ExifLines, UnterminatedDateIsReadToNineteenCharacters) {
   ExifTagInfoRec r = Record();
   r.dateTime = date;
   EXPECT_EQ(LinesOf(r), (Lines_t{"DateTime:2020:02:03 04:05:06", "Flash:No"}));
+}
+
+// Texts whose bytes are valid UTF-8 show as UTF-8, any other bytes as
+// Latin-1; the saved text is UTF-8 either way.
+TEST(ExifLines, TextsAreUtf8OrElseLatin1) {
+  struct Case {
+    const char* bytes;
+    const char* shown;  // UTF-8
+  };
+  for (const Case c : {Case{"\xC2\xA9 2008", "\xC2\xA9 2008"}, Case{"\xA9 2008", "\xC2\xA9 2008"},
+                       Case{"Caf\xC3\xA9", "Caf\xC3\xA9"}, Case{"\xC3\x28", "\xC3\x83("},
+                       Case{"plain", "plain"}}) {
+    ExifTagInfoRec r = Record();
+    r.copyright = c.bytes;
+    r.copyrightLength = static_cast<uint16_t>(std::strlen(c.bytes));
+    CExif exif;
+    exif.LoadFromRecord(r);
+    int16_t index = 0;
+    const QString line = exif.NextLine(&index);
+    EXPECT_EQ(line, "Copyright:" + QString::fromUtf8(c.shown)) << c.bytes;
+    EXPECT_EQ(corvid::InfoText({line}), QByteArray("Copyright:") + c.shown + "\r\n");
+  }
+}
+
+// --info --json's object: the fields held, with the presence rules of the
+// lines (a negative exposure bias is there, as it is kept), texts escaped.
+TEST(ExifLines, JsonHoldsTheFieldsPresent) {
+  ExifTagInfoRec r = Record();
+  r.make = "Q \"5\"\\";
+  r.makeLength = 6;
+  r.exposureTime = 0.002f;
+  r.exposureBias = -0.5f;
+  r.isoSpeed = 200;
+  r.flash = 7;
+  CExif exif;
+  EXPECT_EQ(exif.ToJson(), "{}");
+  exif.LoadFromRecord(r);
+  EXPECT_EQ(exif.ToJson(),
+            "{\"Make\":\"Q \\\"5\\\"\\\\\",\"ExposureTime\":0.002,\"ISOSpeedRatings\":200,"
+            "\"ExposureBias\":-0.5,\"Flash\":7}");
 }
 
 TEST(InfoTextFile, LinesEndInCrLfUpToTheFirstEmptyLine) {

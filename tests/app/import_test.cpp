@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app_support.h"
+#include "document.h"
 #include "rk_dib.h"
 
 using corvid::CRKDib;
@@ -183,14 +184,120 @@ TEST_F(Import, JpegAfterLeadingJunkKeepsOnlyTheStream) {
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(image_.KeptStream()), image_.StreamLength()), jpeg);
 }
 
-// The library has no progressive decoder yet: such a file is recognised
-// but not decoded, and the import fails like any undecodable file.
-TEST_F(Import, ProgressiveJpegIsRefusedForNow) {
-  AdoptMarker();
-  EXPECT_FALSE(ImportBytes(apptest::TurboEncode(apptest::Gradient(32, 24), 90, true), "p.jpg"));
-  EXPECT_EQ(ui_.messages, std::vector<Message>{Message::FormatError});
-  ExpectMarkerKept();
-  EXPECT_EQ(image_.KeptStream(), nullptr);
+// JPEG streams coded in several scans: progressive ones (libjpeg-turbo's
+// script; cjpeg's with restart intervals, grey) and a sequential one whose
+// components come in scans of their own. Each opens with exactly the
+// pixels of the same coefficients re-coded as one baseline scan (jpegtran
+// keeps the coefficients), inside a CAM file too, and its own stream is
+// the one kept for saving.
+struct ScanCase {
+  const char* name;
+  QStringList cjpeg;  // empty: libjpeg-turbo's progressive encode
+  const char* script;
+  bool inCam;
+};
+class ScanCoded : public Import, public ::testing::WithParamInterface<ScanCase> {};
+
+TEST_P(ScanCoded, SamePixelsAsTheBaselineRecoding) {
+  const ScanCase& c = GetParam();
+  const apptest::Rgb picture = apptest::Gradient(61, 37);
+  QByteArray jpeg;
+  if (c.cjpeg.isEmpty()) {
+    jpeg = apptest::TurboEncode(picture, 90, true);
+  } else {
+    QStringList args = c.cjpeg;
+    if (c.script != nullptr) {
+      apptest::WriteBytes(dir_.filePath("scans.txt"), c.script);
+      args << "-scans" << dir_.filePath("scans.txt");
+    }
+    jpeg = apptest::RunTool("cjpeg", args, apptest::Ppm(picture));
+  }
+  const QByteArray baseline = apptest::RunTool("jpegtran", {"-copy", "none"}, jpeg);
+  ASSERT_TRUE(ImportBytes(baseline, "baseline.jpg"));
+  const apptest::Rgb expected = apptest::FromBlock(*image_.Picture());
+
+  const QByteArray file = c.inCam ? apptest::CamWithJpeg(jpeg) : jpeg;
+  ASSERT_TRUE(ImportBytes(file, "scans.jpg"));
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(image_.Kind(), c.inCam ? corvid::SourceKind::CamJpeg : corvid::SourceKind::Jpeg);
+  EXPECT_EQ(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), expected), 0);
+  ASSERT_NE(image_.KeptStream(), nullptr);
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(image_.KeptStream()), image_.StreamLength()), jpeg);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, ScanCoded,
+    ::testing::Values(ScanCase{"Progressive", {}, nullptr, false},
+                      ScanCase{"ProgressiveInCam", {}, nullptr, true},
+                      ScanCase{"ProgressiveRestartsGrey", {"-progressive", "-restart", "1", "-grayscale"}, nullptr, false},
+                      ScanCase{"Progressive444Restarts", {"-progressive", "-restart", "3B", "-sample", "1x1"}, nullptr,
+                               true},
+                      // Three sequential scans of one component each.
+                      ScanCase{"SequentialComponentScans", {"-sample", "2x2"}, "0;\n1;\n2;\n", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// TIFF files: the fixtures (YCbCr 2 x 2 in data units, planar RGB through
+// scattered strips) to the exact picture; a TIFF holding a JPEG stream the
+// old way through the JPEG decoder; a TIFF with a JPEG stream elsewhere in
+// it (as a thumbnail directory would point at) still shows its own picture.
+TEST_F(Import, TiffFilesOpenWithTheirPicture) {
+  for (const char* name : {"flower_ycc22_II", "storm_planar_II"}) {
+    ASSERT_TRUE(image_.ImportFile(apptest::Fixture((std::string("tiff/") + name + ".tif").c_str()))) << name;
+    EXPECT_EQ(image_.Kind(), corvid::SourceKind::Tiff);
+    EXPECT_EQ(image_.KeptStream(), nullptr);
+    const apptest::Rgb expected = apptest::LoadPpm(apptest::Fixture((std::string("tiff/") + name + ".expected.ppm").c_str()));
+    EXPECT_EQ(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), expected), 0) << name;
+  }
+
+  const apptest::Rgb picture = apptest::Gradient(45, 29);
+  const QByteArray jpeg = apptest::TurboEncode(picture);
+  ASSERT_TRUE(ImportBytes(jpeg, "plain.jpg"));
+  const apptest::Rgb fromJpeg = apptest::FromBlock(*image_.Picture());
+  ASSERT_TRUE(ImportBytes(apptest::OldJpegTiff(jpeg, 45, 29), "old.tif"));
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(image_.Kind(), corvid::SourceKind::Tiff);
+  EXPECT_EQ(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), fromJpeg), 0);
+  // The same stream without its Huffman tables (as TIFF writers that kept
+  // the tables apart left it) decodes with the standard ones libjpeg wrote.
+  QByteArray bare = jpeg;
+  for (qsizetype at = bare.indexOf("\xFF\xC4"); at >= 0; at = bare.indexOf("\xFF\xC4")) {
+    const int length = static_cast<uint8_t>(bare[at + 2]) << 8 | static_cast<uint8_t>(bare[at + 3]);
+    bare.remove(at, 2 + length);
+  }
+  ASSERT_TRUE(ImportBytes(apptest::OldJpegTiff(bare, 45, 29), "bare.tif"));
+  EXPECT_EQ(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), fromJpeg), 0);
+
+  image_.AdoptPicture(apptest::ToBlock(apptest::Gradient(20, 10)));
+  ASSERT_TRUE(image_.SaveFile(dir_.filePath("own.tif")));
+  ASSERT_TRUE(ImportBytes(apptest::ReadBytes(dir_.filePath("own.tif")) + jpeg, "trailing.tif"));
+  EXPECT_EQ(image_.PixelSize(), QSize(20, 10));
+  EXPECT_EQ(apptest::MaxDifference(apptest::FromBlock(*image_.Picture()), apptest::Gradient(20, 10)), 0);
+}
+
+// The information text of two Exif files, exactly as the fixtures hold it:
+// big- and little-endian, a thumbnail, UTF-8 copyright, truncated 1/t.
+class ExifFixture : public Import, public ::testing::WithParamInterface<const char*> {};
+TEST_P(ExifFixture, InformationTextAsExpected) {
+  const std::string name = std::string("exif/") + GetParam();
+  corvid::CCorvidDoc doc(ui_, CRKDib::Profile::Ignore);
+  ASSERT_TRUE(doc.Open(apptest::Fixture((name + ".jpg").c_str())));
+  ASSERT_TRUE(doc.HasInfo());
+  EXPECT_EQ(corvid::InfoText(doc.InfoLines()), apptest::ReadBytes(apptest::Fixture((name + ".expected.txt").c_str())));
+}
+INSTANTIATE_TEST_SUITE_P(Files, ExifFixture,
+                         ::testing::Values("read_storm_MM_0220_thumb", "read_yflower_II_0230_utf8"));
+
+// A TIFF file's own Exif directory (written here by exiftool into a TIFF
+// from libtiff) is its information.
+TEST_F(Import, TiffCarriesItsExifInformation) {
+  const QString path = dir_.filePath("tagged.tif");
+  apptest::LibtiffWrite(path, apptest::Gradient(24, 16));
+  apptest::RunTool("exiftool", {"-q", "-overwrite_original", "-Make=Lumen", "-ExposureTime=0.5",
+                                "-FNumber=5.6", "-ISO=400", "-ExifIFD:Flash#=1", path});
+  corvid::CCorvidDoc doc(ui_, CRKDib::Profile::Ignore);
+  ASSERT_TRUE(doc.Open(path));
+  EXPECT_EQ(doc.InfoLines(), (QStringList{"Manufacture:Lumen", "F Number:F 5.6", "Exposure Time:1/2sec",
+                                          "ISO:400", "Flash:Yes"}));
 }
 
 // Every prefix of a valid file is refused without reading past it (the
@@ -200,10 +307,8 @@ class TruncatedFile : public Import, public ::testing::WithParamInterface<const 
 TEST_P(TruncatedFile, EveryPrefixIsRefused) {
   const std::string name = GetParam();
   QByteArray file;
-  if (name == "jpeg") {
-    file = apptest::TurboEncode(apptest::Gradient(40, 24));
-  } else if (name.find("jpegsection") != std::string::npos) {
-    file = apptest::ReadBytes(apptest::Fixture(GetParam()));
+  if (name == "jpeg" || name == "progressive") {
+    file = apptest::TurboEncode(apptest::Gradient(40, 24), 90, name == "progressive");
   } else {
     file = apptest::ReadBytes(apptest::Fixture(GetParam()));
   }
@@ -228,7 +333,8 @@ TEST_P(TruncatedFile, EveryPrefixIsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Files, TruncatedFile,
                          ::testing::Values("cam/scene_MM_thumb.cam", "cam/chart_II_extra.cam",
-                                           "cam/pattern_MM_jpegsection.cam", "jpeg"),
+                                           "cam/pattern_MM_jpegsection.cam", "jpeg", "progressive",
+                                           "tiff/storm_planar_II.tif", "exif/read_yflower_II_0230_utf8.jpg"),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
@@ -264,7 +370,9 @@ TEST_P(DamagedFile, DecodesOrRefusesCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedFile,
                          ::testing::Values("cam/scene_MM_thumb.cam", "cam/chart_II_extra.cam",
-                                           "cam/pattern_MM_jpegsection.cam"),
+                                           "cam/pattern_MM_jpegsection.cam", "tiff/flower_ycc22_II.tif",
+                                           "exif/read_storm_MM_0220_thumb.jpg",
+                                           "prog/d2_flower64x48_444_rst5.jpg"),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace

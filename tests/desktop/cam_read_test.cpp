@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QProcess>
 
 #include "cam_image.h"
 #include "desktop_support.h"
@@ -50,6 +51,34 @@ TEST(CamRead, InspectTellsTheKindAndWhyAFileIsRefused) {
   EXPECT_EQ(found.kind, corvid::camread::Kind::kJpeg);
   EXPECT_TRUE(found.size == (corvid::camread::Size{640, 480}));
   EXPECT_EQ(desktoptest::Sample("jpeg_section.cam").mid(found.jpegOffset, 2), QByteArray("\xFF\xD8"));
+}
+
+// A CAM file whose JPEG section is progressive reads with exactly the
+// pixels of the same coefficients coded as one baseline scan (jpegtran
+// re-codes without touching them).
+TEST(CamRead, ProgressiveJpegSectionReads) {
+  const QByteArray sample = desktoptest::Sample("jpeg_section.cam");
+  corvid::camread::CamFile found;
+  ASSERT_EQ(corvid::camread::Inspect(sample, &found), Status::kOk);
+  const QByteArray jpeg = sample.mid(found.jpegOffset, found.jpegLength);
+  auto recoded = [&jpeg](const QStringList& args) {
+    QProcess jpegtran;
+    jpegtran.start(QStringLiteral("jpegtran"), args);
+    jpegtran.write(jpeg);
+    jpegtran.closeWriteChannel();
+    EXPECT_TRUE(jpegtran.waitForFinished(60000));
+    EXPECT_EQ(jpegtran.exitCode(), 0);
+    // "07 20 MM", one entry: tag 4 and the section length, 10 bytes unread.
+    const QByteArray stream = jpegtran.readAllStandardOutput();
+    QByteArray cam("\x07\x20MM\x00\x01\x00\x04", 8);
+    for (int shift = 24; shift >= 0; shift -= 8) cam.append(static_cast<char>(stream.size() >> shift));
+    return cam + QByteArray(10, '\0') + stream;
+  };
+  QImage progressive, baseline;
+  ASSERT_EQ(corvid::camread::ReadPicture(recoded({"-progressive", "-copy", "none"}), QSize(), &progressive), Status::kOk);
+  ASSERT_EQ(corvid::camread::ReadPicture(recoded({"-copy", "none"}), QSize(), &baseline), Status::kOk);
+  EXPECT_EQ(progressive.size(), QSize(640, 480));
+  EXPECT_TRUE(desktoptest::FromImage(progressive) == desktoptest::FromImage(baseline));
 }
 
 TEST(CamRead, ReadAllStopsAtTheLimit) {

@@ -360,28 +360,29 @@ class FrameTest : public QObject {
     QCOMPARE(bmp.size(), qint64(54 + 480 * 3 * 360));
   }
 
-  // A save that fails touches no file: saving over the opened JPEG in a
-  // style the library cannot write yet leaves it byte for byte.
+  // A save that fails touches no file: saving the opened picture over a
+  // file named ".jpeg" (no type the program writes) leaves it byte for byte.
   void failedSaveLeavesTheFileAsItWas() {
     QTemporaryDir dir;
     const QString jpeg = WriteJpeg(dir.filePath("photo.jpg"), 40, 24);
     QVERIFY(!jpeg.isEmpty());
-    QFile original(jpeg);
+    const QString target = dir.filePath("photo.jpeg");
+    QVERIFY(QFile::copy(jpeg, target));
+    QFile original(target);
     QVERIFY(original.open(QIODevice::ReadOnly));
     const QByteArray before = original.readAll();
     original.close();
     Window w;
     QVERIFY(w.frame.OpenFile(jpeg));
     w.doc.Image().settings().alwaysCompress = 1;
-    w.doc.Image().settings().fileStyle = FileStyle::Exif;
     CMainFrame::FileDialogs dialogs;
-    dialogs.savePath = [&](QWidget*, const QString&) { return jpeg; };
+    dialogs.savePath = [&](QWidget*, const QString&) { return target; };
     w.frame.setFileDialogs(dialogs);
     w.action("fileSave")->trigger();
-    QCOMPARE(w.ui.messages, QList<Message>({Message::ExportError}));
+    QCOMPARE(w.ui.messages, QList<Message>({Message::FormatError}));
     QVERIFY(original.open(QIODevice::ReadOnly));
     QCOMPARE(original.readAll(), before);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"photo.jpg"}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"photo.jpeg", "photo.jpg"}));
   }
 
   // The Save dialog itself: the type chosen gives a name typed without an
