@@ -17,7 +17,7 @@ namespace corvid::test {
 
 Window::Window() {
   CMainFrame::FileDialogs dialogs;
-  dialogs.openPath = [](QWidget*) {
+  dialogs.openPath = [](QWidget*, const QString&) {
     QTest::qFail("unexpected Open dialog", __FILE__, __LINE__);
     return QString();
   };
