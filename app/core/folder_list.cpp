@@ -11,6 +11,9 @@
 namespace corvid {
 namespace {
 
+// The coarsest step of a folder's modification time: FAT's 2 seconds.
+constexpr qint64 kFolderTickMs = 2000;
+
 // ASCII digits only: a run of Arabic-Indic digits is not a camera's counter.
 bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
@@ -122,8 +125,15 @@ void BrowseList::SetFiles(const QStringList& paths) {
 
 void BrowseList::Refresh() {
   if (folder_.isEmpty()) return;
+  // The listing stands while the folder's time stays what it was and lies
+  // clearly before the listing. Folder times move in ticks (4 ms on a
+  // kernel clock of 250 Hz, 2 s on a FAT memory card): a file added within
+  // the tick of the listing leaves the time unchanged, so a folder changed
+  // that recently is listed again at every step.
   const QDateTime modified = QFileInfo(folder_).lastModified();
-  if (listed_ && modified == listedAt_) return;
+  if (listed_ && modified == listedModified_ && modified.msecsTo(listedAt_) > kFolderTickMs) return;
+  listedAt_ = QDateTime::currentDateTime();
+  listedModified_ = modified;
   QStringList names = QDir(folder_).entryList(QDir::Files, QDir::NoSort);
   std::sort(names.begin(), names.end(),
             [](const QString& x, const QString& y) { return NaturalCompare(x, y) < 0; });
@@ -131,7 +141,6 @@ void BrowseList::Refresh() {
   files_.clear();
   files_.reserve(names.size());
   for (const QString& name : names) files_ << dir.absoluteFilePath(name);
-  listedAt_ = modified;
   listed_ = true;
 }
 

@@ -69,7 +69,8 @@ class BrowseList {
   QString current_;
   QString folder_;  // empty for an explicit list
   QStringList files_;
-  QDateTime listedAt_;  // the folder's modification time when listed
+  QDateTime listedModified_;  // the folder's modification time when listed
+  QDateTime listedAt_;        // when it was listed
   bool listed_ = false;
 };
 

@@ -57,22 +57,6 @@ QPushButton* ButtonNamed(QDialog* dialog, const QString& text) {
   return nullptr;
 }
 
-// Sends a drag-enter and a drop of local files to the window, as the
-// window system does.
-bool DropFiles(QWidget* target, const QStringList& paths) {
-  QMimeData mime;
-  QList<QUrl> urls;
-  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-  mime.setUrls(urls);
-  const QPointF at(target->width() / 2.0, target->height() / 2.0);
-  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &enter);
-  if (!enter.isAccepted()) return false;
-  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &drop);
-  return drop.isAccepted();
-}
-
 }  // namespace
 
 class FrameTest : public QObject {
