@@ -21,18 +21,28 @@ constexpr double kScaleSlack = 1e-6;
 }  // namespace
 
 QImage PictureImage(const PixelBlock* block) {
-  if (block == nullptr) return QImage();
+  QImage image;
+  PictureImageInto(block, image);
+  return image;
+}
+
+void PictureImageInto(const PixelBlock* block, QImage& image) {
+  if (block == nullptr) {
+    image = QImage();
+    return;
+  }
   const int width = static_cast<int>(block->width());
   const int height = static_cast<int>(block->height());
-  QImage image(width, height, QImage::Format_RGB32);
-  if (image.isNull()) return image;
+  if (image.size() != QSize(width, height) || image.format() != QImage::Format_RGB32) {
+    image = QImage(width, height, QImage::Format_RGB32);
+  }
+  if (image.isNull()) return;
   // Row 0 in memory is the bottom row of the picture.
   for (int y = 0; y < height; ++y) {
     const uint8_t* src = block->pixels() + static_cast<size_t>(height - 1 - y) * block->stride();
     auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < width; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
   }
-  return image;
 }
 
 QImage RenderPicture(const QImage& source, const QSize& scaled, qreal dpr, bool smooth) {
@@ -79,8 +89,11 @@ CCorvidView::CCorvidView(CCorvidDoc& doc, QWidget* parent) : QAbstractScrollArea
 }
 
 void CCorvidView::OnInitialUpdate() {
-  source_ = PictureImage(doc_.Image().Picture());
+  // The drawn copy may share the old picture's memory (a 1:1 pixmap):
+  // dropped first, so that a picture of the same size is written over the
+  // old one instead of into memory fresh from the system.
   rendered_ = QPixmap();
+  PictureImageInto(doc_.Image().Picture(), source_);
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
   UpdateScrollBars();
