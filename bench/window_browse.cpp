@@ -59,7 +59,7 @@ class QuietUi : public corvid::UserInterface {
 };
 
 // A camera-like picture: smooth light with fine texture, so that the JPEG
-// holds about as much as a photograph (4 to 5 MB for 12 megapixels).
+// holds about as much as a photograph (3.9 MB for 12 megapixels).
 std::unique_ptr<corvid::PixelBlock> Photo(int width, int height, uint32_t seed) {
   auto block = corvid::PixelBlock::Create(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
   if (!block) return block;

@@ -45,9 +45,10 @@ qsizetype Locate(const QStringList& files, const QString& path, bool sorted) {
   const qsizetype at = files.indexOf(path);
   if (at >= 0 || !sorted) return at >= 0 ? at : -1;
   const QString name = QFileInfo(path).fileName();
-  const auto it = std::lower_bound(files.begin(), files.end(), name, [](const QString& file, const QString& n) {
-    return NaturalCompare(QFileInfo(file).fileName(), n) < 0;
-  });
+  const auto it = std::lower_bound(files.begin(), files.end(), name,
+                                   [](const QString& file, const QString& n) {
+                                     return NaturalCompare(QFileInfo(file).fileName(), n) < 0;
+                                   });
   return -(static_cast<qsizetype>(it - files.begin()) + 1);
 }
 

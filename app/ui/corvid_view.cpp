@@ -100,17 +100,15 @@ void CCorvidView::OnInitialUpdate() {
   viewport()->update();
 }
 
-void CCorvidView::OnZoomChanged() {
-  UpdateScrollBars();
-  viewport()->update();
-}
-
 void CCorvidView::SetZoom(bool fit, int zoom, QPoint anchor) {
   if (anchor.x() < 0 || anchor.y() < 0) anchor = viewport()->rect().center();
   // The anchor as a fraction of the picture, before and after.
   const QRect before = PictureRect();
-  const double fx = before.width() > 0 ? std::clamp((anchor.x() - before.x()) / double(before.width()), 0.0, 1.0) : 0.5;
-  const double fy = before.height() > 0 ? std::clamp((anchor.y() - before.y()) / double(before.height()), 0.0, 1.0) : 0.5;
+  const auto fraction = [](int at, int start, int length) {
+    return length > 0 ? std::clamp((at - start) / double(length), 0.0, 1.0) : 0.5;
+  };
+  const double fx = fraction(anchor.x(), before.x(), before.width());
+  const double fy = fraction(anchor.y(), before.y(), before.height());
   fit_ = fit;
   if (!fit) doc_.Image().settings().zoom = static_cast<int16_t>(zoom);
   UpdateScrollBars();
@@ -135,8 +133,10 @@ double CCorvidView::Scale() const {
 QRect CCorvidView::PictureRect() const {
   const QSize shown = ScrollSize();
   const QSize area = viewport()->size();
-  const int x = shown.width() < area.width() ? (area.width() - shown.width()) / 2 : -horizontalScrollBar()->value();
-  const int y = shown.height() < area.height() ? (area.height() - shown.height()) / 2 : -verticalScrollBar()->value();
+  const int x =
+      shown.width() < area.width() ? (area.width() - shown.width()) / 2 : -horizontalScrollBar()->value();
+  const int y =
+      shown.height() < area.height() ? (area.height() - shown.height()) / 2 : -verticalScrollBar()->value();
   return QRect(QPoint(x, y), shown);
 }
 

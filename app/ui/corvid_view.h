@@ -54,8 +54,6 @@ class CCorvidView : public QAbstractScrollArea {
   // After a document has been opened: takes its picture, scrolls to the
   // top left, sets the scroll size and redraws everything.
   void OnInitialUpdate();
-  // After the zoom setting changed: scroll size again, redraw everything.
-  void OnZoomChanged();
 
   // Fitted to the window, or at the document's zoom setting.
   bool FitToWindow() const { return fit_; }

@@ -204,7 +204,8 @@ void CMainFrame::CreateActions() {
   }
   a_.zoomFit = NewAction("zoomFit", QStringLiteral("Fit to Window"), {QKeySequence(Qt::Key_F)});
   a_.zoomFit->setCheckable(true);
-  SetTips(a_.zoomFit, QStringLiteral("Show the whole picture in the window"), QStringLiteral("Fit to Window"));
+  SetTips(a_.zoomFit, QStringLiteral("Show the whole picture in the window"),
+          QStringLiteral("Fit to Window"));
   a_.zoomGroup->addAction(a_.zoomFit);
   connect(a_.zoomFit, &QAction::triggered, this, &CMainFrame::OnFitToWindow);
   // Ctrl+= is Ctrl+Plus without Shift on keyboards that have + above =.
@@ -223,7 +224,8 @@ void CMainFrame::CreateActions() {
   connect(a_.pageNext, &QAction::triggered, this, [this] { OnBrowsePage(1); });
   a_.pagePrevious = NewAction("pagePrevious", QStringLiteral("Page Up"), {QKeySequence(Qt::Key_PageUp)});
   connect(a_.pagePrevious, &QAction::triggered, this, [this] { OnBrowsePage(-1); });
-  for (QAction* action : {a_.zoomIn, a_.zoomOut, a_.browseNext, a_.browsePrevious, a_.pageNext, a_.pagePrevious}) {
+  for (QAction* action :
+       {a_.zoomIn, a_.zoomOut, a_.browseNext, a_.browsePrevious, a_.pageNext, a_.pagePrevious}) {
     addAction(action);
   }
 
