@@ -14,8 +14,9 @@ packages=(
   libtiff-dev libtiff-tools libimage-exiftool-perl
   # Benchmark peer only (bench/jpeg_decode_bench).
   libstb-dev
-  # tools/screenshot.sh: virtual X server, window capture, PNG conversion.
-  xvfb x11-utils x11-apps imagemagick
+  # tools/screenshot.sh: virtual X server, window capture, key presses, PNG
+  # conversion.
+  xvfb x11-utils x11-apps imagemagick xdotool
   # Debian packages: dependencies (dpkg-shlibdeps) and checks (lintian).
   dpkg-dev lintian
 )

@@ -13,6 +13,13 @@ bool CCorvidDoc::Open(const QString& path) {
   return image_.Loaded();
 }
 
+bool CCorvidDoc::OpenQuietly(const QString& path) {
+  gate_.Hold();
+  const bool opened = Open(path);
+  gate_.Release(opened);
+  return opened;
+}
+
 bool CCorvidDoc::Save(const QString& path) { return image_.SaveFile(path); }
 
 QString CCorvidDoc::ProposedSaveName() const {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "message_gate.h"
 #include "messages.h"
 #include "rk_dib.h"
 
@@ -16,12 +17,15 @@ namespace corvid {
 class CCorvidDoc {
  public:
   explicit CCorvidDoc(UserInterface& ui, CRKDib::Profile profile = CRKDib::Profile::Use)
-      : ui_(ui), image_(ui, profile) {}
+      : ui_(ui), gate_(ui), image_(gate_, profile) {}
 
   // Open (menu, recent list, drop, command line): imports the file. True
   // when it was recognised and decoded; otherwise the document keeps its
   // picture and path.
   bool Open(const QString& path);
+  // Open while browsing: a file that does not open is passed over without
+  // its message; one that opens shows what it reported (auto conversion).
+  bool OpenQuietly(const QString& path);
   // Save: encodes the picture by the name's extension, then writes `path`
   // whole (CRKDib::SaveFile); a failed save leaves an existing file as it
   // was. Nothing happens without a picture.
@@ -40,6 +44,7 @@ class CCorvidDoc {
 
  private:
   UserInterface& ui_;
+  MessageGate gate_;  // between the image object and ui_
   CRKDib image_;
   QString path_;
 };

@@ -3,9 +3,33 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "icons.h"
 
 namespace corvid {
+namespace {
+
+// Browsing a folder brings picture after picture of the same size: a
+// 12-megapixel photograph takes a 36 MB pixel block and a 48 MB upright
+// copy. glibc serves blocks that large with mmap: each arrives as fresh
+// pages that the kernel hands out one fault at a time (21 000 faults a
+// picture: some 15 ms on a desktop, 400 ms in a busy virtual machine) and
+// goes back to the system when freed. Taken from the heap instead, and
+// kept there when freed (up to 256 MB at its top), the next picture
+// reuses the memory of the one before.
+constexpr int kKeptHeapBytes = 256 << 20;
+
+void KeepLargeBlocks() {
+#ifdef __GLIBC__
+  mallopt(M_MMAP_MAX, 0);
+  mallopt(M_TRIM_THRESHOLD, kKeptHeapBytes);
+#endif
+}
+
+}  // namespace
 
 StartupParse ParseCommandLine(const QStringList& args, StartupOptions* options, QString* text) {
   QCommandLineParser parser;
@@ -38,6 +62,7 @@ StartupParse ParseCommandLine(const QStringList& args, StartupOptions* options, 
 }
 
 void SetUpApplication(QApplication& app) {
+  KeepLargeBlocks();
   QApplication::setApplicationName(QStringLiteral("corvid"));
   QApplication::setApplicationDisplayName(QStringLiteral("Corvid"));
   QApplication::setOrganizationName(QStringLiteral("Quillbank"));

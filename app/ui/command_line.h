@@ -20,7 +20,8 @@ enum class StartupParse { Run, Help, Version, UsageError };
 // for UsageError the reason.
 StartupParse ParseCommandLine(const QStringList& args, StartupOptions* options, QString* text);
 
-// Names, version, desktop file name and window icon of the program.
+// Names, version, desktop file name and window icon of the program, and
+// the way it keeps the memory of large pictures for the next (glibc).
 void SetUpApplication(QApplication& app);
 
 }  // namespace corvid

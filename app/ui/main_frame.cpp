@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSettings>
 #include <QToolBar>
 #include <QUrl>
@@ -51,11 +53,14 @@ QList<QUrl> LocalFiles(const QMimeData* mime) {
   return files;
 }
 
-QString AskOpenPath(QWidget* parent) {
+QString AskOpenPath(QWidget* parent, const QString& folder) {
   // Everything is offered and recognised by content. The pattern is "*":
   // here "*.*" would hide the names without a dot.
-  return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
-                                      QStringLiteral("All Files (*)"));
+  QFileDialog dialog(parent, QStringLiteral("Open"), folder, QStringLiteral("All Files (*)"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  return dialog.selectedFiles().value(0);
 }
 
 // The save dialog's types and the extension each gives a name typed
@@ -82,7 +87,12 @@ QString AskSavePath(QWidget* parent, const QString& proposed) {
       if (filter == QLatin1String(type.filter)) dialog.setDefaultSuffix(QLatin1String(type.suffix));
     }
   });
-  if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  // In the folder of the picture, with its name.
+  if (!proposed.isEmpty()) {
+    const QFileInfo info(proposed);
+    dialog.setDirectory(info.absolutePath());
+    dialog.selectFile(info.fileName());
+  }
   if (dialog.exec() != QDialog::Accepted) return QString();
   return dialog.selectedFiles().value(0);
 }
@@ -98,6 +108,8 @@ CMainFrame::CMainFrame(CCorvidDoc& doc, QWidget* parent)
   setObjectName(QStringLiteral("CMainFrame"));
   view_ = new CCorvidView(doc_, this);
   setCentralWidget(view_);
+  connect(view_, &CCorvidView::scaleChanged, this, &CMainFrame::updateActions);
+  connect(view_, &CCorvidView::zoomStepRequested, this, &CMainFrame::OnZoomStep);
   setAcceptDrops(true);
   CreateActions();
   CreateMenus();
@@ -172,19 +184,49 @@ void CMainFrame::CreateActions() {
   SetTips(a_.toolBar, QStringLiteral("Show or hide the toolbar"), QStringLiteral("Toggle ToolBar"));
   connect(a_.toolBar, &QAction::triggered, this, &CMainFrame::OnToggleToolBar);
 
+  a_.camSizeGroup = new QActionGroup(this);
   for (int i = 0; i < 3; ++i) {
     const CamSize size = kCamSizes[i];
     a_.camSize[i] = NewAction(QStringLiteral("camSize%1").arg(QLatin1String(size.text)).toLatin1().constData(),
                               QLatin1String(size.text));
     a_.camSize[i]->setCheckable(true);
+    a_.camSizeGroup->addAction(a_.camSize[i]);
     connect(a_.camSize[i], &QAction::triggered, this, [this, size] { OnCamSize(size.width, size.height); });
   }
+  a_.zoomGroup = new QActionGroup(this);
   const char* zoomNames[3] = {"zoomNormal", "zoomHalf", "zoomDouble"};
   for (int i = 0; i < 3; ++i) {
     const int zoom = kZooms[i].zoom;
     a_.zoom[i] = NewAction(zoomNames[i], QLatin1String(kZooms[i].text));
     a_.zoom[i]->setCheckable(true);
+    a_.zoomGroup->addAction(a_.zoom[i]);
     connect(a_.zoom[i], &QAction::triggered, this, [this, zoom] { OnZoom(zoom); });
+  }
+  a_.zoomFit = NewAction("zoomFit", QStringLiteral("Fit to Window"), {QKeySequence(Qt::Key_F)});
+  a_.zoomFit->setCheckable(true);
+  SetTips(a_.zoomFit, QStringLiteral("Show the whole picture in the window"),
+          QStringLiteral("Fit to Window"));
+  a_.zoomGroup->addAction(a_.zoomFit);
+  connect(a_.zoomFit, &QAction::triggered, this, &CMainFrame::OnFitToWindow);
+  // Ctrl+= is Ctrl+Plus without Shift on keyboards that have + above =.
+  a_.zoomIn = NewAction("zoomIn", QStringLiteral("Zoom In"),
+                        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+  connect(a_.zoomIn, &QAction::triggered, this, [this] { OnZoomStep(1, QPoint(-1, -1)); });
+  a_.zoomOut = NewAction("zoomOut", QStringLiteral("Zoom Out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+  connect(a_.zoomOut, &QAction::triggered, this, [this] { OnZoomStep(-1, QPoint(-1, -1)); });
+
+  a_.browseNext = NewAction("browseNext", QStringLiteral("Next Picture"), {QKeySequence(Qt::Key_Space)});
+  connect(a_.browseNext, &QAction::triggered, this, [this] { Browse(1); });
+  a_.browsePrevious = NewAction("browsePrevious", QStringLiteral("Previous Picture"),
+                                {QKeySequence(Qt::Key_Backspace)});
+  connect(a_.browsePrevious, &QAction::triggered, this, [this] { Browse(-1); });
+  a_.pageNext = NewAction("pageNext", QStringLiteral("Page Down"), {QKeySequence(Qt::Key_PageDown)});
+  connect(a_.pageNext, &QAction::triggered, this, [this] { OnBrowsePage(1); });
+  a_.pagePrevious = NewAction("pagePrevious", QStringLiteral("Page Up"), {QKeySequence(Qt::Key_PageUp)});
+  connect(a_.pagePrevious, &QAction::triggered, this, [this] { OnBrowsePage(-1); });
+  for (QAction* action :
+       {a_.zoomIn, a_.zoomOut, a_.browseNext, a_.browsePrevious, a_.pageNext, a_.pagePrevious}) {
+    addAction(action);
   }
 
   a_.autoConversion = NewAction("autoConversion", QStringLiteral("Auto Conversion..."));
@@ -232,6 +274,7 @@ void CMainFrame::CreateMenus() {
   for (QAction* size : a_.camSize) option->addAction(size);
   option->addSeparator();
   for (QAction* zoom : a_.zoom) option->addAction(zoom);
+  option->addAction(a_.zoomFit);
   option->addSeparator();
   option->addAction(a_.autoConversion);
   option->addAction(a_.jpegSetting);
@@ -293,15 +336,36 @@ void CMainFrame::updateActions() {
   for (QAction* action : a_.unhandled) action->setEnabled(false);
 
   a_.toolBar->setChecked(!toolBar_->isHidden());
+  const bool fit = view_->FitToWindow();
   for (int i = 0; i < 3; ++i) {
     a_.camSize[i]->setChecked(settings.camWidth == kCamSizes[i].width &&
                               settings.camHeight == kCamSizes[i].height);
-    a_.zoom[i]->setChecked(settings.zoom == kZooms[i].zoom);
+    a_.zoom[i]->setChecked(!fit && settings.zoom == kZooms[i].zoom);
   }
+  a_.zoomFit->setChecked(fit);
 
-  const QString name = doc_.Path().isEmpty() ? QStringLiteral("Untitled") : QFileInfo(doc_.Path()).fileName();
-  setWindowTitle(QStringLiteral("%1 - Corvid").arg(name));
+  const bool picture = doc_.HasPicture();
+  const double scale = view_->Scale();
+  a_.zoomIn->setEnabled(picture && ZoomStep(scale, 1) != 0);
+  a_.zoomOut->setEnabled(picture && ZoomStep(scale, -1) != 0);
+  a_.browseNext->setEnabled(!browse_.IsEmpty());
+  a_.browsePrevious->setEnabled(!browse_.IsEmpty());
+
+  // "photo_scene.cam (480 × 360, 100%) - Corvid": the zoom as drawn, so a
+  // fitted picture shows the scale the window gives it.
+  QString title = doc_.Path().isEmpty() ? QStringLiteral("Untitled") : QFileInfo(doc_.Path()).fileName();
+  if (picture) {
+    const QSize size = doc_.Image().PixelSize();
+    const int percent = qMax(1, qRound(scale * 100));
+    title += QStringLiteral(" (%1 \u00d7 %2, %3%)").arg(size.width()).arg(size.height()).arg(percent);
+  }
+  setWindowTitle(QStringLiteral("%1 - Corvid").arg(title));
   setWindowFilePath(doc_.Path());
+}
+
+QString CMainFrame::StartFolder() const {
+  const QString& path = doc_.Path().isEmpty() ? recent_.Paths().value(0) : doc_.Path();
+  return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
 }
 
 bool CMainFrame::OpenFile(const QString& path) {
@@ -309,15 +373,41 @@ bool CMainFrame::OpenFile(const QString& path) {
   const bool opened = doc_.Open(path);
   if (opened) {
     recent_.Add(doc_.Path());
+    browse_.SetFolderOf(doc_.Path());
     view_->OnInitialUpdate();
   }
   updateActions();
   return opened;
 }
 
+bool CMainFrame::Browse(int direction) {
+  const QString previous = doc_.Path();
+  const QString opened =
+      browse_.Step(direction, [this](const QString& path) { return doc_.OpenQuietly(path); });
+  if (opened.isEmpty()) return false;
+  // Browsing moves the list's newest entry along instead of pushing the
+  // other folders' files out: it names the picture last seen.
+  if (!recent_.IsEmpty() && recent_.Paths().first() == previous) recent_.Remove(0);
+  recent_.Add(doc_.Path());
+  view_->OnInitialUpdate();
+  updateActions();
+  return true;
+}
+
+void CMainFrame::OnBrowsePage(int direction) {
+  // Page keys turn pages while the whole picture is in view; on a larger
+  // picture they scroll it, as in any scrolled window.
+  if (view_->PictureFits()) {
+    Browse(direction);
+    return;
+  }
+  view_->verticalScrollBar()->triggerAction(direction > 0 ? QAbstractSlider::SliderPageStepAdd
+                                                          : QAbstractSlider::SliderPageStepSub);
+}
+
 void CMainFrame::OnFileOpen() {
   if (!dialogs_.openPath) return;
-  const QString path = dialogs_.openPath(this);
+  const QString path = dialogs_.openPath(this, StartFolder());
   if (!path.isEmpty()) OpenFile(path);
 }
 
@@ -358,8 +448,20 @@ void CMainFrame::OnCamSize(int width, int height) {
 }
 
 void CMainFrame::OnZoom(int zoom) {
-  doc_.Image().settings().zoom = static_cast<int16_t>(zoom);
-  view_->OnZoomChanged();
+  view_->SetZoom(false, zoom);
+  updateActions();
+}
+
+void CMainFrame::OnFitToWindow() {
+  view_->SetZoom(true, doc_.Image().settings().zoom);
+  updateActions();
+}
+
+void CMainFrame::OnZoomStep(int direction, QPoint at) {
+  if (!doc_.HasPicture()) return;
+  const int zoom = ZoomStep(view_->Scale(), direction);
+  if (zoom == 0) return;
+  view_->SetZoom(false, zoom, at);
   updateActions();
 }
 
@@ -395,7 +497,15 @@ void CMainFrame::dropEvent(QDropEvent* event) {
   if (files.isEmpty()) return;
   event->acceptProposedAction();
   activateWindow();
-  for (const QUrl& url : files) OpenFile(url.toLocalFile());
+  // Several files: the first is opened, and together they are what Space
+  // and Backspace go through, in the order given.
+  QStringList paths;
+  for (const QUrl& url : files) paths << url.toLocalFile();
+  OpenFile(paths.first());
+  if (paths.size() > 1) {
+    browse_.SetFiles(paths);
+    updateActions();
+  }
 }
 
 }  // namespace corvid

@@ -3,6 +3,12 @@
 // comes in (Open dialog, recent list, drop, command line), and the command
 // handlers; updateActions() derives every enabled and checked state, the
 // recent entries and the title from the document.
+//
+// Browsing: Space / Backspace (and Page Down / Page Up while the whole
+// picture is in the window) show the next / previous picture of the
+// folder, or of the files dropped together; the browsing keys and the zoom
+// steps (Ctrl+Plus, Ctrl+Minus) are window shortcuts without menu items,
+// so the menus keep their items.
 #pragma once
 
 #include <QMainWindow>
@@ -10,9 +16,11 @@
 
 #include "dialogs.h"
 #include "document.h"
+#include "folder_list.h"
 #include "profile.h"
 
 class QAction;
+class QActionGroup;
 class QToolBar;
 
 namespace corvid {
@@ -24,8 +32,10 @@ class CMainFrame : public QMainWindow {
  public:
   // The platform's file dialogs; the tests put their own in.
   struct FileDialogs {
-    std::function<QString(QWidget* parent)> openPath;
-    // proposed: the document's path without its extension.
+    // folder: where the dialog starts (the current picture's folder).
+    std::function<QString(QWidget* parent, const QString& folder)> openPath;
+    // proposed: the document's path without its extension; the dialog
+    // starts in its folder.
     // The offered types decide the extension of a name typed without one.
     std::function<QString(QWidget* parent, const QString& proposed)> savePath;
     CInfoDlg::AskPath infoPath;
@@ -41,12 +51,21 @@ class CMainFrame : public QMainWindow {
   // to the top of the recent list. False when the file was not opened.
   // The recent list and the window's size and toolbar place are stored
   // when the window closes.
+  // The folder of the new file becomes the browsing list.
   bool OpenFile(const QString& path);
+  // Next (+1) or previous (-1) picture of the browsing list, passing over
+  // files that do not open, without a message for them. False when no
+  // other file opened.
+  bool Browse(int direction);
 
   void setFileDialogs(FileDialogs dialogs) { dialogs_ = std::move(dialogs); }
   CCorvidView* view() const { return view_; }
   QToolBar* toolBar() const { return toolBar_; }
   const RecentFileList& recentFiles() const { return recent_; }
+  const BrowseList& browseList() const { return browse_; }
+  // Where the Open dialog starts: the current picture's folder, else the
+  // most recent file's, else the platform's choice (empty).
+  QString StartFolder() const;
 
  public slots:
   void updateActions();
@@ -70,6 +89,9 @@ class CMainFrame : public QMainWindow {
   void OnToggleToolBar();
   void OnCamSize(int width, int height);
   void OnZoom(int zoom);
+  void OnFitToWindow();
+  void OnZoomStep(int direction, QPoint at);
+  void OnBrowsePage(int direction);
   void OnAutoConversion();
   void OnJpegSetting();
   void OnAbout();
@@ -78,6 +100,7 @@ class CMainFrame : public QMainWindow {
   CCorvidView* view_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   RecentFileList recent_;
+  BrowseList browse_;
   FileDialogs dialogs_;
 
   struct Actions {
@@ -94,6 +117,17 @@ class CMainFrame : public QMainWindow {
     QAction* toolBar;
     QAction* camSize[3];
     QAction* zoom[3];
+    QAction* zoomFit;  // "Fit to Window", after "Double Size"
+    QAction* zoomIn;   // Ctrl+Plus, no menu item
+    QAction* zoomOut;  // Ctrl+Minus, no menu item
+    // Space, Backspace; Page Down, Page Up. No menu items.
+    QAction* browseNext;
+    QAction* browsePrevious;
+    QAction* pageNext;
+    QAction* pagePrevious;
+    // One checked each: the CAM size, the zoom (with Fit to Window).
+    QActionGroup* camSizeGroup;
+    QActionGroup* zoomGroup;
     QAction* autoConversion;
     QAction* jpegSetting;
     QAction* about;

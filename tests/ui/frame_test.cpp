@@ -9,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -56,22 +57,6 @@ QPushButton* ButtonNamed(QDialog* dialog, const QString& text) {
   return nullptr;
 }
 
-// Sends a drag-enter and a drop of local files to the window, as the
-// window system does.
-bool DropFiles(QWidget* target, const QStringList& paths) {
-  QMimeData mime;
-  QList<QUrl> urls;
-  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-  mime.setUrls(urls);
-  const QPointF at(target->width() / 2.0, target->height() / 2.0);
-  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &enter);
-  if (!enter.isAccepted()) return false;
-  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &drop);
-  return drop.isAccepted();
-}
-
 }  // namespace
 
 class FrameTest : public QObject {
@@ -92,17 +77,19 @@ class FrameTest : public QObject {
              QStringList({"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
     QCOMPARE(MenuTexts(MenuNamed(w.frame, "&Option")),
              QStringList({"&Toolbar", "-", "480x360", "480x240", "320x240", "-", "Normal Size",
-                          "Half Size", "Double Size", "-", "Auto Conversion...", "JPEG..."}));
+                          "Half Size", "Double Size", "Fit to Window", "-", "Auto Conversion...",
+                          "JPEG..."}));
     QCOMPARE(MenuTexts(MenuNamed(w.frame, "&Help")), QStringList({"&About Corvid..."}));
 
     // Check marks where the items choose a setting.
     for (const char* name : {"viewToolbar", "camSize480x360", "camSize480x240", "camSize320x240",
-                             "zoomNormal", "zoomHalf", "zoomDouble"}) {
+                             "zoomNormal", "zoomHalf", "zoomDouble", "zoomFit"}) {
       QVERIFY2(w.action(name)->isCheckable(), name);
     }
     QVERIFY(w.action("camSize480x360")->isChecked());
-    QVERIFY(w.action("zoomNormal")->isChecked());
-    QVERIFY(!w.action("zoomHalf")->isChecked());
+    // Pictures larger than the window are fitted to it unless a size is chosen.
+    QVERIFY(w.action("zoomFit")->isChecked());
+    QVERIFY(!w.action("zoomNormal")->isChecked());
     QVERIFY(!w.action("fileRecentNone")->isEnabled());
   }
 
@@ -125,6 +112,16 @@ class FrameTest : public QObject {
     QTest::newRow("undo, backspace") << "Alt+Backspace" << "editUndo" << false;
     QTest::newRow("next pane") << "F6" << "nextPane" << false;
     QTest::newRow("previous pane") << "Shift+F6" << "prevPane" << false;
+    // Browsing and zoom keys; with nothing open there is nothing to step
+    // through or to zoom.
+    QTest::newRow("next picture") << "Space" << "browseNext" << false;
+    QTest::newRow("previous picture") << "Backspace" << "browsePrevious" << false;
+    QTest::newRow("page down") << "PgDown" << "pageNext" << true;
+    QTest::newRow("page up") << "PgUp" << "pagePrevious" << true;
+    QTest::newRow("fit to window") << "F" << "zoomFit" << true;
+    QTest::newRow("zoom in") << "Ctrl++" << "zoomIn" << false;
+    QTest::newRow("zoom in, =") << "Ctrl+=" << "zoomIn" << false;
+    QTest::newRow("zoom out") << "Ctrl+-" << "zoomOut" << false;
   }
   void acceleratorsReachTheirCommands() {
     QFETCH(QString, keys);
@@ -192,11 +189,13 @@ class FrameTest : public QObject {
 
     Window w;
     QVERIFY(w.frame.OpenFile(options.file));
+    w.frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
     QVERIFY(w.ui.messages.isEmpty());
     QCOMPARE(w.frame.view()->Picture().size(), QSize(480, 360));
     QCOMPARE(w.frame.view()->Picture(), PictureImage(w.doc.Image().Picture()));
     QCOMPARE(w.frame.view()->ScrollSize(), QSize(480, 360));
-    QCOMPARE(w.frame.windowTitle(), QString("photo_scene.cam - Corvid"));
+    QCOMPARE(w.frame.windowTitle(), QString::fromUtf8("photo_scene.cam (480 × 360, 100%) - Corvid"));
     QCOMPARE(w.frame.recentFiles().Paths(), QStringList({QFileInfo(sample).absoluteFilePath()}));
     // Library work ran inside the busy indicator, and it was ended.
     QVERIFY(w.ui.busyOn > 0);
@@ -237,7 +236,7 @@ class FrameTest : public QObject {
     settings.outputPath = out.path() + QLatin1Char('/');
     QVERIFY(DropFiles(&w.frame, {SamplePath("colour_chart.cam")}));
     QCOMPARE(w.frame.view()->Picture().size(), QSize(480, 360));
-    QCOMPARE(w.frame.windowTitle(), QString("colour_chart.cam - Corvid"));
+    QVERIFY(w.frame.windowTitle().startsWith(QString::fromUtf8("colour_chart.cam (480 × 360, ")));
     QVERIFY(QFile::exists(out.filePath("colour_chart.bmp")));
     QVERIFY(w.ui.messages.isEmpty());
   }
@@ -269,16 +268,18 @@ class FrameTest : public QObject {
     w.frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
     QVERIFY(w.frame.OpenFile(jpeg));
-    QCOMPARE(w.frame.view()->ScrollSize(), QSize(481, 361));
+    CCorvidView* view = w.frame.view();
+    // Larger than the window: fitted at first.
+    QVERIFY(view->PictureFits());
+    QVERIFY(view->ScrollSize().width() < 481);
 
     w.action(command.toLatin1().constData())->trigger();
-    CCorvidView* view = w.frame.view();
     QCOMPARE(view->ScrollSize(), scrollSize);
     const QSize page = view->viewport()->size();
     QCOMPARE(view->horizontalScrollBar()->maximum(), qMax(0, scrollSize.width() - page.width()));
     QCOMPARE(view->verticalScrollBar()->maximum(), qMax(0, scrollSize.height() - page.height()));
     // Exactly one zoom item is checked: the one chosen.
-    for (const char* name : {"zoomNormal", "zoomHalf", "zoomDouble"}) {
+    for (const char* name : {"zoomNormal", "zoomHalf", "zoomDouble", "zoomFit"}) {
       QCOMPARE(w.action(name)->isChecked(), command == QLatin1String(name));
     }
     // The picture is drawn at that size.
@@ -292,13 +293,14 @@ class FrameTest : public QObject {
     const QString sample = SamplePath("lines_text.cam");
     QVERIFY(w.frame.OpenFile(sample));
     const QImage before = w.frame.view()->Picture();
+    const QSize scrolled = w.frame.view()->ScrollSize();
     QCOMPARE(before.size(), QSize(480, 360));
 
     w.action("camSize320x240")->trigger();
     QVERIFY(w.action("camSize320x240")->isChecked());
     QVERIFY(!w.action("camSize480x360")->isChecked());
     QCOMPARE(w.frame.view()->Picture(), before);
-    QCOMPARE(w.frame.view()->ScrollSize(), QSize(480, 360));
+    QCOMPARE(w.frame.view()->ScrollSize(), scrolled);
 
     QVERIFY(w.frame.OpenFile(sample));
     QCOMPARE(w.frame.view()->Picture().size(), QSize(320, 240));
@@ -318,10 +320,12 @@ class FrameTest : public QObject {
     QVERIFY(w.frame.OpenFile(SamplePath("photo_scene.cam")));
     const QImage shown = w.frame.view()->Picture();
     const QStringList recent = w.frame.recentFiles().Paths();
+    const QString title = w.frame.windowTitle();
+    QVERIFY(title.startsWith("photo_scene.cam ("));
     QVERIFY(!w.frame.OpenFile(text.fileName()));
     QCOMPARE(w.ui.messages, QList<Message>({Message::FormatError}));
     QCOMPARE(w.frame.view()->Picture(), shown);
-    QCOMPARE(w.frame.windowTitle(), QString("photo_scene.cam - Corvid"));
+    QCOMPARE(w.frame.windowTitle(), title);
     QCOMPARE(w.frame.recentFiles().Paths(), recent);
   }
 
@@ -398,6 +402,9 @@ class FrameTest : public QObject {
     w.frame.setFileDialogs(dialogs);
     bool driven = false;
     OnNextModal([&](QDialog* dialog) {
+      // It starts in the picture's folder.
+      QCOMPARE(QDir(qobject_cast<QFileDialog*>(dialog)->directory()).canonicalPath(),
+               QDir(dir.path()).canonicalPath());
       auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
       auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
       QVERIFY(types != nullptr && name != nullptr);
@@ -458,7 +465,7 @@ class FrameTest : public QObject {
     Window again;
     QCOMPARE(again.frame.recentFiles().Paths(), QStringList({files[2], files[4], files[3], files[1]}));
     again.action("fileRecent3")->trigger();
-    QCOMPARE(again.frame.windowTitle(), QString("pic4.cam - Corvid"));
+    QVERIFY(again.frame.windowTitle().startsWith("pic4.cam ("));
     QCOMPARE(again.frame.recentFiles().Paths().first(), files[3]);
     // An entry whose file has gone leaves the list.
     QVERIFY(QFile::remove(files[1]));

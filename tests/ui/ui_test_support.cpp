@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
@@ -17,7 +21,7 @@ namespace corvid::test {
 
 Window::Window() {
   CMainFrame::FileDialogs dialogs;
-  dialogs.openPath = [](QWidget*) {
+  dialogs.openPath = [](QWidget*, const QString&) {
     QTest::qFail("unexpected Open dialog", __FILE__, __LINE__);
     return QString();
   };
@@ -58,6 +62,20 @@ QString WriteJpeg(const QString& path, int width, int height) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return QString();
   return image.ExportFile(file, QStringLiteral("picture.jpg")) ? path : QString();
+}
+
+bool DropFiles(QWidget* target, const QStringList& paths) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+  mime.setUrls(urls);
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
 }
 
 void ClearProfile() {

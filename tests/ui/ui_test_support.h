@@ -42,6 +42,9 @@ QString SamplePath(const char* name);
 // A JPEG file of width x height (a colour ramp) written by the core's
 // encoder; empty on failure.
 QString WriteJpeg(const QString& path, int width, int height);
+// Sends a drag-enter and a drop of local files to the window, as the
+// window system does; true when the drop was taken.
+bool DropFiles(QWidget* target, const QStringList& paths);
 // Empties the test profile store.
 void ClearProfile();
 

@@ -2,7 +2,9 @@
 // keeps pictures crisp on high-density screens, and what a paint puts on
 // the screen.
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
+#include <tuple>
 
 #include "bitmap.h"
 #include "corvid_view.h"
@@ -92,12 +94,14 @@ class ViewTest : public QObject {
   void paintShowsThePictureAtTheZoom() {
     QFETCH(int, zoom);
     Window w;
-    w.doc.Image().settings().zoom = static_cast<int16_t>(zoom);
     QVERIFY(w.frame.OpenFile(SamplePath("colour_chart.cam")));
     CCorvidView* view = w.frame.view();
     w.frame.resize(700, 500);
     w.frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+    view->SetZoom(false, zoom);
+    view->horizontalScrollBar()->setValue(0);
+    view->verticalScrollBar()->setValue(0);
     const QImage screen = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage expected = RenderPicture(view->Picture(), view->ScrollSize(), screen.devicePixelRatio(),
                                           zoom != 128)
@@ -106,14 +110,22 @@ class ViewTest : public QObject {
     // drawn from twice as many pixels, not blown up afterwards.
     const qreal dpr = screen.devicePixelRatio();
     QCOMPARE(expected.size(), (QSizeF(view->ScrollSize()) * dpr).toSize());
-    const int right = qMin(expected.width(), screen.width()) - 3;
-    for (const QPoint p : {QPoint(5, 5), QPoint(100, 60), QPoint(right, 40)}) {
-      QCOMPARE(screen.pixel(p), expected.pixel(p));
+    // A picture narrower or lower than the window stands in its middle.
+    const QRect rect = view->PictureRect();
+    const QSize area = view->viewport()->size();
+    for (const auto& [shown, room, at] : {std::tuple{rect.width(), area.width(), rect.x()},
+                                          std::tuple{rect.height(), area.height(), rect.y()}}) {
+      QCOMPARE(at, shown < room ? (room - shown) / 2 : 0);
     }
-    // Right of the picture, when the window is wider: the background.
-    if (expected.width() + 5 < screen.width()) {
-      const QPoint outside(expected.width() + 5, 5);
-      QCOMPARE(QColor(screen.pixel(outside)), view->palette().color(QPalette::Base));
+    const QPoint origin = (QPointF(rect.topLeft()) * dpr).toPoint();
+    const int right = qMin(expected.width(), screen.width() - origin.x()) - 3;
+    for (const QPoint p : {QPoint(5, 5), QPoint(100, 60), QPoint(right, 40)}) {
+      QCOMPARE(screen.pixel(origin + p), expected.pixel(p));
+    }
+    // Around the picture: the platform's window background.
+    if (rect.x() > 5) {
+      const QPoint outside = (QPointF(rect.x() - 5, rect.y() + 5) * dpr).toPoint();
+      QCOMPARE(QColor(screen.pixel(outside)), view->palette().color(QPalette::Window));
     }
   }
 };
