@@ -15,7 +15,7 @@
 namespace {
 
 using tifftest::Bytes;
-using tifftest::Spec;
+using tifftest::PeerLayout;
 
 std::vector<Bytes> RandomPlanes(int count, int w, int h, uint32_t seed) {
   std::mt19937 rng(seed);
@@ -43,7 +43,7 @@ TEST_P(LibtiffFile, DecodesAsLibtiffReadsIt) {
   for (auto [w, h] : {std::pair{37, 23}, {1, 1}, {16, 6}}) {
     for (int strips : {1, 3, 7}) {
       SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + ", " + std::to_string(strips) + " strips");
-      Spec s{little, w, h, kind.photometric, kind.planar, 0, kind.subH, kind.subV, true};
+      PeerLayout s{little, w, h, kind.photometric, kind.planar, 0, kind.subH, kind.subV, true};
       // Strips hold whole rows of data units.
       const int rows = (h + strips - 1) / strips;
       s.rowsPerStrip = (rows + s.subV - 1) / s.subV * s.subV;

@@ -76,7 +76,7 @@ Bytes Slurp(const std::string& path) {
 
 }  // namespace
 
-Bytes WriteWithLibtiff(const Spec& s, const std::vector<Bytes>& planes) {
+Bytes WriteWithLibtiff(const PeerLayout& s, const std::vector<Bytes>& planes) {
   const bool grey = s.photometric == 1;
   const bool ycc = s.photometric == 6;
   const int hs = ycc ? s.subH : 1, vs = ycc ? s.subV : 1;

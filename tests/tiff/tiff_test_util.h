@@ -42,7 +42,7 @@ class Builder {
 };
 
 // A layout for libtiff to write from raw strips.
-struct Spec {
+struct PeerLayout {
   bool little = true;
   int width = 0;
   int height = 0;
@@ -57,7 +57,7 @@ struct Spec {
 // The file holding samples (3 planes w x h of 0..255, or one plane for
 // grey) laid out as TIFF stores them: chunky pixels, planes, or YCbCr data
 // units whose chroma is the top-left sample of each unit.
-Bytes WriteWithLibtiff(const Spec& spec, const std::vector<Bytes>& planes);
+Bytes WriteWithLibtiff(const PeerLayout& layout, const std::vector<Bytes>& planes);
 // libtiff's picture of a file (TIFFReadRGBAImageOriented, top row first);
 // empty when libtiff cannot read it. warnings counts its warnings and errors.
 rktest::Rgb ReadWithLibtiff(const Bytes& file, int* warnings = nullptr);
