@@ -4,44 +4,29 @@
 #include "camera/packed_bitmap.h"
 #include "memory.h"
 
-namespace rk::camera {
-namespace {
-
-void* Finish(int16_t* result, int16_t code, void* block) {
-  if (result != nullptr) *result = code;
-  return block;
-}
-
-}  // namespace
-}  // namespace rk::camera
-
 using namespace rk;
 using namespace rk::camera;
 
 extern "C" RK_API void* RkGetImgDIBJFIFImage(const uint8_t* stream, int32_t length, int16_t* result,
                                              UserCallBackRec* progress) {
-  if (stream == nullptr || length < 1) return Finish(result, RK_ERR_NULL, nullptr);
+  if (stream == nullptr || length < 1) return ReportBitmap(result, RK_ERR_NULL, nullptr);
   OwnTable table(OwnTable::Kind::kCodec);
-  if (!table.ok()) return Finish(result, RK_ERR_MEMORY, nullptr);
+  if (!table.ok()) return ReportBitmap(result, RK_ERR_MEMORY, nullptr);
   ImageBlkAttrRec image{};
   const uint32_t size = static_cast<uint32_t>(length);
   if (RkDecodeJFIFHeader(table.get(), stream, &size, &image) < 0 || image.data == nullptr) {
-    return Finish(result, RK_ERR_UNSUPPORTED, nullptr);
+    return ReportBitmap(result, RK_ERR_UNSUPPORTED, nullptr);
   }
   // A bitmap beyond what its 32-bit size fields can hold is refused like a
   // stream property the library does not support.
   if (PackedBitmapBytes(image.width, image.height) > kMaxPackedBitmapBytes) {
-    return Finish(result, RK_ERR_UNSUPPORTED, nullptr);
+    return ReportBitmap(result, RK_ERR_UNSUPPORTED, nullptr);
   }
-  uint8_t* block = NewPackedBitmap(image.width, image.height);
-  if (block == nullptr) return Finish(result, RK_ERR_MEMORY, nullptr);
-  DescribeBitmap(block, image.width, image.height, image);
-  const int16_t code = (image.format & RK_FORMAT_PROGRESSIVE) != 0
-                           ? RkDecompressImageByProgJPEG(table.get(), &image, progress)
-                           : RkDecompressImageByJPEG(table.get(), &image, progress);
-  if (code != RK_OK) {
-    FreeMemory(block);
-    block = nullptr;
-  }
-  return Finish(result, code, block);
+  int16_t code = RK_OK;
+  uint8_t* block = NewFilledBitmap(image.width, image.height, code, [&](uint8_t* b) {
+    DescribeBitmap(b, image.width, image.height, image);
+    return (image.format & RK_FORMAT_PROGRESSIVE) != 0 ? RkDecompressImageByProgJPEG(table.get(), &image, progress)
+                                                       : RkDecompressImageByJPEG(table.get(), &image, progress);
+  });
+  return ReportBitmap(result, code, block);
 }

@@ -427,15 +427,12 @@ bool SupportedSize(uint32_t width, uint32_t height) {
 
 void* NewImageBitmap(ModuleTableRec* table, const uint8_t* data, uint32_t width, uint32_t height,
                      UserCallBackRec* progress) {
-  uint8_t* block = NewPackedBitmap(width, height);
-  if (block == nullptr) return nullptr;
-  ImageBlkAttrRec image{};
-  DescribeBitmap(block, static_cast<uint16_t>(width), static_cast<uint16_t>(height), image);
-  if (DecodeKslvImage(table, data, kFixedDataLength, &image, progress) != RK_OK) {
-    FreeMemory(block);
-    return nullptr;
-  }
-  return block;
+  int16_t code = RK_OK;
+  return NewFilledBitmap(width, height, code, [&](uint8_t* block) {
+    ImageBlkAttrRec image{};
+    DescribeBitmap(block, static_cast<uint16_t>(width), static_cast<uint16_t>(height), image);
+    return DecodeKslvImage(table, data, kFixedDataLength, &image, progress);
+  });
 }
 
 }  // namespace

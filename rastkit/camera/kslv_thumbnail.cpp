@@ -144,15 +144,12 @@ namespace {
 
 // The 40 x 30 bitmap of Create and GetImg; null on any failure.
 void* NewThumbnailBitmap(ModuleTableRec* table, const uint8_t* thumb) {
-  uint8_t* block = NewPackedBitmap(kNarrowWidth, kNarrowHeight);
-  if (block == nullptr) return nullptr;
-  ImageBlkAttrRec image{};
-  DescribeBitmap(block, kNarrowWidth, kNarrowHeight, image);
-  if (DecodeKslvThumbnail(table, thumb, kThumbnailBytes, &image) != RK_OK) {
-    FreeMemory(block);
-    return nullptr;
-  }
-  return block;
+  int16_t code = RK_OK;
+  return NewFilledBitmap(kNarrowWidth, kNarrowHeight, code, [&](uint8_t* block) {
+    ImageBlkAttrRec image{};
+    DescribeBitmap(block, kNarrowWidth, kNarrowHeight, image);
+    return DecodeKslvThumbnail(table, thumb, kThumbnailBytes, &image);
+  });
 }
 
 }  // namespace

@@ -105,20 +105,13 @@ int16_t DecodeInto(ModuleTableRec* table, const uint8_t* data, int32_t length, u
 }
 
 void* NewThumbnailBitmap(ModuleTableRec* table, const uint8_t* data, int32_t length, int16_t* result) {
-  uint8_t* block = NewPackedBitmap(kKstmThumbWidth, kKstmThumbHeight);
-  int16_t code = block == nullptr ? static_cast<int16_t>(RK_ERR_MEMORY) : DecodeInto(table, data, length, block);
-  if (code != RK_OK) {
-    FreeMemory(block);
-    block = nullptr;
-  }
-  if (result != nullptr) *result = code;
-  return block;
+  int16_t code = RK_OK;
+  uint8_t* block = NewFilledBitmap(kKstmThumbWidth, kKstmThumbHeight, code,
+                                   [&](uint8_t* b) { return DecodeInto(table, data, length, b); });
+  return ReportBitmap(result, code, block);
 }
 
-void* Refuse(int16_t* result, int16_t code) {
-  if (result != nullptr) *result = code;
-  return nullptr;
-}
+void* Refuse(int16_t* result, int16_t code) { return ReportBitmap(result, code, nullptr); }
 
 }  // namespace
 }  // namespace rk::camera

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "memory.h"
 #include "rastkit.h"
 
 namespace rk::camera {
@@ -35,5 +36,28 @@ void DescribeBitmap(uint8_t* block, uint16_t width, uint16_t height, ImageBlkAtt
 // or null when the size is beyond kMaxPackedBitmapBytes or the allocation
 // fails. The caller releases it with free() (FreeMemory inside the library).
 [[nodiscard]] uint8_t* NewPackedBitmap(uint32_t width, uint32_t height);
+
+// A new packed bitmap that fill(block) decodes into (fill returns a result
+// code). On success the block; otherwise null, the block released, and
+// code says why (RK_ERR_MEMORY when no block could be had).
+template <class Fill>
+[[nodiscard]] uint8_t* NewFilledBitmap(uint32_t width, uint32_t height, int16_t& code, Fill fill) {
+  uint8_t* block = NewPackedBitmap(width, height);
+  if (block == nullptr) {
+    code = RK_ERR_MEMORY;
+    return nullptr;
+  }
+  code = fill(block);
+  if (code == RK_OK) return block;
+  FreeMemory(block);
+  return nullptr;
+}
+
+// Stores code where the caller asked for it (result may be null) and
+// passes block on: the tail of every export that returns a bitmap.
+inline void* ReportBitmap(int16_t* result, int16_t code, void* block) {
+  if (result != nullptr) *result = code;
+  return block;
+}
 
 }  // namespace rk::camera
