@@ -3,10 +3,10 @@
 // chosen by its mode.
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 
 #include "camera/common.h"
 #include "camera/packed_bitmap.h"
+#include "exif/exif_record.h"
 #include "memory.h"
 
 namespace rk::camera {
@@ -38,20 +38,6 @@ constexpr uint64_t kLargestFile = 32u << 20;
 constexpr char kBlank20[] = "                    ";
 constexpr char kBlank10[] = "          ";
 static_assert(sizeof kBlank20 == 21 && sizeof kBlank10 == 11);
-
-ExifDateTimeRec LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  ExifDateTimeRec date{};
-  date.year = static_cast<uint16_t>(local.tm_year + 1900);
-  date.month = static_cast<uint8_t>(local.tm_mon + 1);
-  date.day = static_cast<uint8_t>(local.tm_mday);
-  date.hour = static_cast<uint8_t>(local.tm_hour);
-  date.minute = static_cast<uint8_t>(local.tm_min);
-  date.second = static_cast<uint8_t>(local.tm_sec);
-  return date;
-}
 
 void* Finish(int16_t* result, int16_t code, void* block) {
   if (result != nullptr) *result = code;
@@ -86,7 +72,7 @@ extern "C" RK_API void* RkGetWrenExifImgRawData(const uint8_t* pixels, uint32_t*
   info.modelLength = sizeof kBlank20;
   info.software = kBlank10;
   info.softwareLength = sizeof kBlank10;
-  const ExifDateTimeRec now = LocalNow();
+  const ExifDateTimeRec now = rk::exif::LocalDateTimeNow();
   info.dateTime = &now;
   info.dateTimeOriginal = &now;
   info.dateTimeDigitized = &now;

@@ -2,6 +2,8 @@
 // the writer falls back on and the reader starts from.
 #include "exif_record.h"
 
+#include <ctime>
+
 #include "exif_tags.h"
 
 namespace rk::exif {
@@ -45,6 +47,20 @@ void InitRecord(ExifTagInfoRec& info) {
   info.focalPlaneXResolution = 0;
   info.focalPlaneYResolution = 0;
   info.focalPlaneResolutionUnit = 0;
+}
+
+ExifDateTimeRec LocalDateTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  ExifDateTimeRec date{};
+  date.year = static_cast<uint16_t>(local.tm_year + 1900);
+  date.month = static_cast<uint8_t>(local.tm_mon + 1);
+  date.day = static_cast<uint8_t>(local.tm_mday);
+  date.hour = static_cast<uint8_t>(local.tm_hour);
+  date.minute = static_cast<uint8_t>(local.tm_min);
+  date.second = static_cast<uint8_t>(local.tm_sec);
+  return date;
 }
 
 }  // namespace rk::exif

@@ -16,4 +16,8 @@ namespace rk::exif {
 // the tail fields only when the record has them.
 void InitRecord(ExifTagInfoRec& info);
 
+// The machine's local time now, to the second, as the Exif date fields
+// hold it (localtime_r stands in for the Windows local-time call).
+[[nodiscard]] ExifDateTimeRec LocalDateTimeNow();
+
 }  // namespace rk::exif

@@ -3,7 +3,6 @@
 // export first makes the 160 x 120 thumbnail that IFD1 carries.
 #include <algorithm>
 #include <cstdint>
-#include <ctime>
 
 #include "exif_block.h"
 #include "exif_record.h"
@@ -199,16 +198,7 @@ extern "C" RK_API int16_t RkExportDefaultExifFile(ModuleTableRec* table, const d
   info.softwareLength = sizeof kSoftware;
 
   // The local time of the call, to the second.
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  ExifDateTimeRec date{};
-  date.year = static_cast<uint16_t>(local.tm_year + 1900);
-  date.month = static_cast<uint8_t>(local.tm_mon + 1);
-  date.day = static_cast<uint8_t>(local.tm_mday);
-  date.hour = static_cast<uint8_t>(local.tm_hour);
-  date.minute = static_cast<uint8_t>(local.tm_min);
-  date.second = static_cast<uint8_t>(local.tm_sec);
+  ExifDateTimeRec date = rk::exif::LocalDateTimeNow();
   info.dateTime = &date;
   info.dateTimeOriginal = &date;
   info.dateTimeDigitized = &date;
