@@ -46,6 +46,9 @@ static_assert((kCbToBlue + 256) * 32768ll + 128 < (1ll << 31));
 
 // min/max, which compilers turn into vector min/max in the row loops.
 [[nodiscard]] constexpr int32_t Clamp255(int32_t v) { return std::min(std::max(v, int32_t{0}), int32_t{255}); }
+// The same for 64-bit sums: resampling totals and the camera's white-balance
+// products (a sample times a 16.16 gain) pass 32 bits.
+[[nodiscard]] constexpr int64_t Clamp255(int64_t v) { return std::min(std::max(v, int64_t{0}), int64_t{255}); }
 
 // The chrominance part of R, G and B for Cb, Cr centred on 0.
 struct ChromaTerms {

@@ -7,13 +7,14 @@
 #include <cstdint>
 
 #include "cam/block_decoder.h"
+#include "cam/color.h"
 #include "rastkit.h"
 
 namespace rk::camera {
 
 // Limits a sample to 0 .. 255.
 [[nodiscard]] inline int16_t ClampToByte(int64_t v) {
-  return static_cast<int16_t>(std::clamp<int64_t>(v, 0, 255));
+  return static_cast<int16_t>(Clamp255(v));
 }
 
 // The caller's progress procedure, or RK_OK without one.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "cam/color.h"
 #include "rastkit.h"
 
 namespace rk::filters {
@@ -53,7 +54,7 @@ struct Picture {
   }
 };
 
-inline uint8_t Clamp255(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
+inline uint8_t Clamp255(int64_t v) { return static_cast<uint8_t>(rk::Clamp255(v)); }
 
 // The progress record's procedure, with the library's stop rule: RK_STOPPED
 // ends the operation; any other value is remembered, since several

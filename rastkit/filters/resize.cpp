@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "cam/color.h"
 #include "rastkit.h"
 #include "resize.h"
 #include "samplers.h"
@@ -21,7 +22,7 @@ uint8_t* StoredRow(const ImageBlkAttrRec& image, int32_t stored) {
   return image.pixels + int64_t{stored} * image.rowStride;
 }
 
-uint8_t ClampToByte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
+uint8_t ClampToByte(int64_t v) { return static_cast<uint8_t>(rk::Clamp255(v)); }
 
 // Calls the progress procedure after destination row `row`; the caller stops
 // when this returns true (the procedure asked for RK_STOPPED). `result`
