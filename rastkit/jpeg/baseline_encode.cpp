@@ -1,14 +1,22 @@
 #include "baseline_encode.h"
 
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
 #include "bit_writer.h"
 #include "encode_pixels.h"
+#include "encode_simd.h"
 #include "forward_dct.h"
 #include "geometry.h"
 #include "huffman_encode.h"
 #include "mcu_work_area.h"
 #include "memory.h"
+#include "parallel.h"
 #include "quantize.h"
 #include "restart_marker.h"
+#include "simd_level.h"
+#include "std_tables.h"
 #include "table_check.h"
 
 namespace rk {
@@ -17,104 +25,354 @@ namespace {
 // Component c codes with table set 0 (luminance) or 1 (chrominance).
 inline int TableSetOf(int c) { return c == 0 ? 0 : 1; }
 
-struct FastKernels {
-  using Writer = BitWriter;
-  QuantDivisors divisors[3];
-  bool standardDct = true;
-
-  explicit FastKernels(const ModuleTableRec& table, int components) {
-    for (int c = 0; c < components; ++c) PrepareDivisors(table.quantTable[c], divisors[c]);
-    standardDct = HasStandardTransformConstants(table);
-  }
-  void Pixels(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area) {
-    GatherMcu(src, geo, x0, y0, area);
-    SplitBlocks(geo, area);
-  }
-  void Transform(const ModuleTableRec& table, int16_t* block) {
-    if (standardDct) {
-      ForwardDct(table.coefScratch, block);
-    } else {
-      reference::ForwardDct(table, block);
+// The component of every block of an MCU, in buffer order.
+struct McuBlocks {
+  int count = 0;
+  int component[kMaxBlocksPerMcu] = {};
+  explicit McuBlocks(const McuGeometry& geo) {
+    for (int c = 0; c < geo.components; ++c) {
+      for (int b = 0; b < geo.blocksPerMcu(c); ++b) component[count++] = c;
     }
   }
-  void Quantize(const ModuleTableRec&, int c, int16_t* block) { QuantizeBlock(block, divisors[c]); }
-  bool Code(Writer& w, const ModuleTableRec& table, int c, const int16_t* block, int16_t* predictor) {
-    const int set = TableSetOf(c);
-    return EncodeBlock(w, block, table.zigzag, table.dcCodeTable[set], table.acCodeTable[set], predictor);
-  }
 };
 
-struct ReferenceKernels {
+// Statistics switch on: symbols are counted into the statistics area (257
+// counts per table; the first table takes luminance DC and all AC symbols,
+// the second the DC symbols coded with dcCodeTable 1).
+bool CountMcuBlock(const ModuleTableRec& table, int c, const int16_t* block, int16_t* predictor, uint32_t* counts) {
+  const HuffCodeRec* dc = table.dcCodeTable[TableSetOf(c)];
+  uint32_t* dcCounts = dc == table.dcCodeTable[1] ? counts + 257 : counts;
+  return CountBlock(block, table.zigzag, predictor, dcCounts, counts);
+}
+
+bool IsStandardZigzag(const int16_t* zigzag) {
+  for (int k = 0; k < 64; ++k) {
+    if (zigzag[k] != kZigzag[k]) return false;
+  }
+  return true;
+}
+
+// The two layouts the vector gatherers serve: 0x3001 (Y 2x1, MCU 16 x 8)
+// and 0x3005 (Y 2x2, MCU 16 x 16), chrominance 1x1.
+bool HasSpans(const McuGeometry& g, int w0, int h0) {
+  return g.components == 3 && g.mcuWidth == 16 && g.mcuHeight == h0 && g.spanWidth[0] == w0 &&
+         g.spanHeight[0] == h0 && g.spanWidth[1] == 8 && g.spanHeight[1] == 8 && g.spanWidth[2] == 8 &&
+         g.spanHeight[2] == 8;
+}
+
+// The fast pipeline of one MCU. At level kNone (or with tables the vector
+// kernels do not take: other transform constants, another zigzag order,
+// quantisation entries above 255) it runs the plain kernels' fast forms;
+// otherwise the vector kernels of the active level: the fused gatherer for
+// interior MCUs of the common layouts, the transform and quantisation with
+// the zigzag masks, and the masked Huffman coder.
+class FastKernels {
+ public:
+  using Writer = BitWriter;
+
+  FastKernels(const ModuleTableRec& table, const McuGeometry& geo, const PixelSource& src)
+      : table_(table), geo_(geo), src_(src), blocks_(geo) {
+    for (int c = 0; c < geo.components; ++c) PrepareDivisors(table.quantTable[c], divisors_[c]);
+    standardDct_ = HasStandardTransformConstants(table);
+    const EncoderVectorKernels vec = VectorKernelsFor(ActiveSimdLevel());
+    if (!src.planar && src.colour &&
+        MakePixelShuffle(src.pixelStride, src.redOffset, src.greenOffset, src.blueOffset, shuffle_)) {
+      if (HasSpans(geo, 16, 8)) pixels_ = vec.pixels422;
+      if (HasSpans(geo, 16, 16)) pixels_ = vec.pixels420;
+    }
+    if (vec.transformQuantize == nullptr || !standardDct_ || !IsStandardZigzag(table.zigzag)) return;
+    QuantReciprocals reciprocals[3];
+    for (int c = 0; c < geo.components; ++c) {
+      if (!PrepareReciprocals(table.quantTable[c], reciprocals[c])) return;
+    }
+    const QuantReciprocals* perBlock[kMaxBlocksPerMcu];
+    for (int b = 0; b < blocks_.count; ++b) perBlock[b] = &reciprocals[blocks_.component[b]];
+    BuildMcuQuant(perBlock, blocks_.count, quant_);
+    PackCodes(table.dcCodeTable[0], table.acCodeTable[0], codes_[0]);
+    complete_ = codes_[0].complete;
+    if (geo.components > 1) {
+      PackCodes(table.dcCodeTable[1], table.acCodeTable[1], codes_[1]);
+      complete_ = complete_ && codes_[1].complete;
+    }
+    transformQuantize_ = vec.transformQuantize;
+  }
+
+  // Codes (or, with counts, counts) the MCU at (x0, y0). False when a block
+  // needs a symbol without a code.
+  bool CodeMcu(int x0, int y0, const McuWorkArea& area, Writer& w, int16_t* predictor, uint32_t* counts) {
+    int16_t* blocks = area.blocks;
+    if (pixels_ != nullptr && x0 + geo_.mcuWidth <= src_.width && y0 + geo_.mcuHeight <= src_.height) {
+      const uint8_t* top = src_.pixels + src_.StoredRow(y0) * src_.rowStride + x0 * src_.pixelStride;
+      pixels_(top, src_.bottomUp ? -src_.rowStride : src_.rowStride, shuffle_, blocks);
+    } else {
+      GatherMcu(src_, geo_, x0, y0, area);
+      SplitBlocks(geo_, area);
+    }
+    bool ok = true;
+    if (transformQuantize_ != nullptr) {
+      transformQuantize_(blocks, quant_, masks_);
+      for (int b = 0; b < blocks_.count; ++b) {
+        const int c = blocks_.component[b];
+        const int16_t* block = blocks + 64 * b;
+        if (counts != nullptr) {
+          ok &= CountMcuBlock(table_, c, block, &predictor[c], counts);
+        } else if (complete_) {
+          EncodeMaskedBlock<false>(w, block, masks_[b], codes_[TableSetOf(c)], &predictor[c]);
+        } else {
+          ok &= EncodeMaskedBlock<true>(w, block, masks_[b], codes_[TableSetOf(c)], &predictor[c]);
+        }
+      }
+      return ok;
+    }
+    for (int b = 0; b < blocks_.count; ++b) {
+      const int c = blocks_.component[b];
+      int16_t* block = blocks + 64 * b;
+      if (standardDct_) {
+        ForwardDct(table_.coefScratch, block);
+      } else {
+        reference::ForwardDct(table_, block);
+      }
+      QuantizeBlock(block, divisors_[c]);
+      if (counts != nullptr) {
+        ok &= CountMcuBlock(table_, c, block, &predictor[c], counts);
+      } else {
+        const int set = TableSetOf(c);
+        ok &= EncodeBlock(w, block, table_.zigzag, table_.dcCodeTable[set], table_.acCodeTable[set], &predictor[c]);
+      }
+    }
+    return ok;
+  }
+
+ private:
+  const ModuleTableRec& table_;
+  const McuGeometry& geo_;
+  const PixelSource& src_;
+  McuBlocks blocks_;
+  QuantDivisors divisors_[3];
+  bool standardDct_ = true;
+  PixelsToBlocksFn pixels_ = nullptr;
+  PixelShuffle shuffle_;
+  TransformQuantizeFn transformQuantize_ = nullptr;
+  McuQuant quant_;
+  PackedCodes codes_[2];
+  bool complete_ = false;
+  uint64_t masks_[kMaxBlocksPerMcu] = {};
+};
+
+class ReferenceKernels {
+ public:
   using Writer = reference::BitWriter;
 
-  ReferenceKernels(const ModuleTableRec&, int) {}
-  void Pixels(const PixelSource& src, const McuGeometry& geo, int x0, int y0, const McuWorkArea& area) {
-    reference::GatherMcu(src, geo, x0, y0, area);
-    reference::ConvertColour(src, geo, area);
-    reference::SplitBlocks(geo, area);
+  ReferenceKernels(const ModuleTableRec& table, const McuGeometry& geo, const PixelSource& src)
+      : table_(table), geo_(geo), src_(src), blocks_(geo) {}
+
+  bool CodeMcu(int x0, int y0, const McuWorkArea& area, Writer& w, int16_t* predictor, uint32_t* counts) {
+    reference::GatherMcu(src_, geo_, x0, y0, area);
+    reference::ConvertColour(src_, geo_, area);
+    reference::SplitBlocks(geo_, area);
+    bool ok = true;
+    for (int b = 0; b < blocks_.count; ++b) {
+      const int c = blocks_.component[b];
+      int16_t* block = area.blocks + 64 * b;
+      reference::ForwardDct(table_, block);
+      reference::QuantizeBlock(block, table_.quantTable[c]);
+      if (counts != nullptr) {
+        ok &= CountMcuBlock(table_, c, block, &predictor[c], counts);
+      } else {
+        const int set = TableSetOf(c);
+        ok &= reference::EncodeBlock(w, block, table_.zigzag, table_.dcCodeTable[set], table_.acCodeTable[set],
+                                     &predictor[c]);
+      }
+    }
+    return ok;
   }
-  void Transform(const ModuleTableRec& table, int16_t* block) { reference::ForwardDct(table, block); }
-  void Quantize(const ModuleTableRec& table, int c, int16_t* block) {
-    reference::QuantizeBlock(block, table.quantTable[c]);
-  }
-  bool Code(Writer& w, const ModuleTableRec& table, int c, const int16_t* block, int16_t* predictor) {
-    const int set = TableSetOf(c);
-    return reference::EncodeBlock(w, block, table.zigzag, table.dcCodeTable[set], table.acCodeTable[set],
-                                  predictor);
-  }
+
+ private:
+  const ModuleTableRec& table_;
+  const McuGeometry& geo_;
+  const PixelSource& src_;
+  McuBlocks blocks_;
 };
+
+// What a run of MCUs carries from one MCU to the next.
+struct RunState {
+  int16_t predictor[3] = {0, 0, 0};
+  uint32_t sinceRestart = 0;
+  uint64_t markers = 0;  // written by this run
+};
+
+// Where a run's restart markers take their numbers from: the process-wide
+// number (the sequential coder) or their index in the picture (slices).
+enum class MarkerNumbers { kProcessWide, kByIndex };
+
+// Codes the MCUs first .. end - 1 (raster order) into w. After the last MCU
+// of each MCU row: RK_ERR_BUFFER once the writer ran out of room, else
+// onRow(first image row of the MCU row), which returns RK_OK to go on.
+template <class Kernels, class OnRow>
+int16_t CodeMcus(Kernels& k, typename Kernels::Writer& w, const McuGeometry& geo, int mcuCols, uint64_t first,
+                 uint64_t end, uint32_t interval, MarkerNumbers numbers, const McuWorkArea& area, RunState& st,
+                 uint32_t* counts, OnRow&& onRow) {
+  const uint64_t firstMarker = interval != 0 ? first / interval : 0;
+  int col = static_cast<int>(first % static_cast<uint64_t>(mcuCols));
+  int row = static_cast<int>(first / static_cast<uint64_t>(mcuCols));
+  for (uint64_t m = first; m < end; ++m) {
+    const int y0 = row * geo.mcuHeight;
+    if (!k.CodeMcu(col * geo.mcuWidth, y0, area, w, st.predictor, counts)) return RK_ERR_UNSUPPORTED;
+    if (interval != 0 && ++st.sinceRestart == interval) {
+      w.PutMarker(numbers == MarkerNumbers::kByIndex ? RestartMarkerCode(firstMarker + st.markers)
+                                                     : NextRestartMarker());
+      ++st.markers;
+      st.predictor[0] = st.predictor[1] = st.predictor[2] = 0;
+      st.sinceRestart = 0;
+    }
+    if (++col == mcuCols) {
+      if (w.overflow()) return RK_ERR_BUFFER;
+      if (const int16_t r = onRow(y0); r != RK_OK) return r;
+      col = 0;
+      ++row;
+    }
+  }
+  return RK_OK;
+}
+
+// Pictures at least this large are worth a second thread (starting one
+// costs some tens of microseconds; a megapixel takes milliseconds).
+constexpr uint64_t kMinSlicePixels = uint64_t{1} << 19;
+
+struct ScanJob {
+  ModuleTableRec& table;
+  ImageBlkAttrRec& image;
+  const McuGeometry& geo;
+  const PixelSource& src;
+  int mcuCols;
+  uint64_t mcus;
+};
+
+// One slice of whole restart intervals, coded into its own part of the
+// output buffer.
+struct Slice {
+  uint64_t first = 0, end = 0;   // MCUs
+  uint32_t outStart = 0, room = 0;
+  uint8_t* areaMemory = nullptr;  // its work area (slice 0 uses the call's)
+  int16_t result = RK_OK;
+  uint32_t bytes = 0;
+  RunState state;
+};
+
+// Codes the picture in slices of whole restart intervals, one per thread,
+// each into a share of the output buffer proportional to its MCUs, then
+// moves the shares together. Every interval starts with predictors 0 and
+// ends on a byte boundary with its marker, so the joined bytes are exactly
+// the sequential coder's. False when the slices could not be used (no
+// memory for a work area, a share too small, a failing block): the caller
+// then codes the picture sequentially, which gives the result (and the
+// error) the picture really has.
+bool EncodeSlices(ScanJob& job, const McuWorkArea& mainArea, int count) {
+  const uint32_t interval = job.image.restartInterval;
+  const uint64_t intervals = (job.mcus + interval - 1) / interval;
+  const uint32_t capacity = job.image.dataLength;
+  Slice slices[kMaxSlices];
+  bool ready = true;
+  for (int s = 0; s < count; ++s) {
+    Slice& slice = slices[s];
+    slice.first = std::min(job.mcus, intervals * static_cast<uint64_t>(s) / static_cast<uint64_t>(count) * interval);
+    slice.end = std::min(job.mcus, intervals * static_cast<uint64_t>(s + 1) / static_cast<uint64_t>(count) * interval);
+    slice.outStart = static_cast<uint32_t>(uint64_t{capacity} * slice.first / job.mcus);
+    if (s > 0) {
+      slices[s - 1].room = slice.outStart - slices[s - 1].outStart;
+      slice.areaMemory = static_cast<uint8_t*>(AllocZeroed(McuWorkArea::Bytes(job.geo), 1));
+      ready &= slice.areaMemory != nullptr;
+    }
+  }
+  slices[count - 1].room = capacity - slices[count - 1].outStart;
+
+  auto code = [&](int s) {
+    Slice& slice = slices[s];
+    McuWorkArea area = mainArea;
+    if (s > 0) area.Place(slice.areaMemory, job.geo);
+    FastKernels k(job.table, job.geo, job.src);
+    BitWriter w(job.image.data + slice.outStart, slice.room);
+    slice.result = CodeMcus(k, w, job.geo, job.mcuCols, slice.first, slice.end, interval, MarkerNumbers::kByIndex,
+                            area, slice.state, nullptr, [](int) { return int16_t{RK_OK}; });
+    w.PadWithOnes();  // a no-op after the marker that ends every slice but the last
+    w.Flush();
+    if (slice.result == RK_OK && w.overflow()) slice.result = RK_ERR_BUFFER;
+    slice.bytes = static_cast<uint32_t>(w.bitPosition() / 8);
+  };
+  if (ready) RunTasks(count, code);
+  for (int s = 1; s < count; ++s) FreeMemory(slices[s].areaMemory);
+  if (!ready) return false;
+  for (int s = 0; s < count; ++s) {
+    if (slices[s].result != RK_OK) return false;
+  }
+
+  uint32_t total = slices[0].bytes;
+  uint64_t markers = slices[0].state.markers;
+  for (int s = 1; s < count; ++s) {
+    std::memmove(job.image.data + total, job.image.data + slices[s].outStart, slices[s].bytes);
+    total += slices[s].bytes;
+    markers += slices[s].state.markers;
+  }
+  AdvanceRestartMarkers(markers);
+  const RunState& last = slices[count - 1].state;
+  for (int c = 0; c < 3; ++c) job.table.dcPredictor[c] = last.predictor[c];
+  job.table.mcuCount = static_cast<int16_t>(last.sinceRestart);
+  job.table.bitPos = total * 8;
+  job.image.dataLength = total;
+  return true;
+}
+
+// How many slices a picture gets: one unless it has restart intervals, the
+// fast kernels code it, nothing needs the calling thread alone (a progress
+// callback runs on it after every MCU row; counting writes one statistics
+// area) and the caller did not ask for no allocation (a work shop).
+int SliceCount(const ModuleTableRec& table, const ImageBlkAttrRec& image, const UserCallBackRec* callback,
+               uint64_t mcus) {
+  if (image.restartInterval == 0 || table.statsSwitch != 0 || table.workShop != nullptr) return 1;
+  if (callback != nullptr && callback->proc != nullptr) return 1;
+  if (uint64_t{image.width} * image.height < kMinSlicePixels) return 1;
+  const uint64_t intervals = (mcus + image.restartInterval - 1) / image.restartInterval;
+  const uint64_t threads = static_cast<uint64_t>(std::min(MaxThreads(), kMaxSlices));
+  return static_cast<int>(std::min(threads, intervals));
+}
 
 template <class Kernels>
 int16_t RunScan(ModuleTableRec& table, ImageBlkAttrRec& image, const UserCallBackRec* callback,
-                const McuGeometry& geo, const McuWorkArea& area) {
-  Kernels k(table, geo.components);
-  typename Kernels::Writer writer(image.data, image.dataLength);
+                const McuGeometry& geo, const McuWorkArea& area, int slices) {
   const PixelSource src = PixelSource::From(image, geo);
-
-  // Statistics switch on: symbols are counted into the statistics area
-  // (257 counts per table; the first table takes luminance DC and all AC
-  // symbols, the second the DC symbols coded with dcCodeTable 1).
-  uint32_t* counts = table.statsSwitch != 0 ? static_cast<uint32_t*>(table.progStats) : nullptr;
-
+  const int mcuCols = (image.width + geo.mcuWidth - 1) / geo.mcuWidth;
+  const int mcuRows = (image.height + geo.mcuHeight - 1) / geo.mcuHeight;
+  const uint64_t mcus = static_cast<uint64_t>(mcuCols) * static_cast<uint64_t>(mcuRows);
   const uint32_t interval = image.restartInterval;
-  uint32_t sinceRestart = 0;
   table.restartMcus = static_cast<int16_t>(interval);
   table.mcuCount = 0;
   if (interval != 0) ResetRestartMarkers();
 
-  const int width = image.width, height = image.height;
-  for (int y0 = 0; y0 < height; y0 += geo.mcuHeight) {
-    for (int x0 = 0; x0 < width; x0 += geo.mcuWidth) {
-      k.Pixels(src, geo, x0, y0, area);
-      int16_t* block = area.blocks;
-      for (int c = 0; c < geo.components; ++c) {
-        for (int b = 0; b < geo.blocksPerMcu(c); ++b, block += 64) {
-          k.Transform(table, block);
-          k.Quantize(table, c, block);
-          bool coded;
-          if (counts != nullptr) {
-            const HuffCodeRec* dc = table.dcCodeTable[TableSetOf(c)];
-            uint32_t* dcCounts = dc == table.dcCodeTable[1] ? counts + 257 : counts;
-            coded = CountBlock(block, table.zigzag, &table.dcPredictor[c], dcCounts, counts);
-          } else {
-            coded = k.Code(writer, table, c, block, &table.dcPredictor[c]);
-          }
-          if (!coded) return RK_ERR_UNSUPPORTED;
-        }
-      }
-      if (interval != 0 && ++sinceRestart == interval) {
-        writer.PutMarker(NextRestartMarker());
-        table.dcPredictor[0] = table.dcPredictor[1] = table.dcPredictor[2] = 0;
-        sinceRestart = 0;
-      }
-      table.mcuCount = static_cast<int16_t>(sinceRestart);
-    }
-    if (writer.overflow()) return RK_ERR_BUFFER;
+  if constexpr (std::is_same_v<Kernels, FastKernels>) {
+    ScanJob job{table, image, geo, src, mcuCols, mcus};
+    if (slices > 1 && EncodeSlices(job, area, slices)) return RK_OK;
+    if (interval != 0) ResetRestartMarkers();
+  }
+
+  Kernels k(table, geo, src);
+  typename Kernels::Writer writer(image.data, image.dataLength);
+  uint32_t* counts = table.statsSwitch != 0 ? static_cast<uint32_t*>(table.progStats) : nullptr;
+  RunState st;
+  const int height = image.height;
+  auto onRow = [&](int y0) -> int16_t {
+    table.mcuCount = static_cast<int16_t>(st.sinceRestart);
+    for (int c = 0; c < 3; ++c) table.dcPredictor[c] = st.predictor[c];
     if (callback != nullptr && callback->proc != nullptr &&
         callback->proc(y0, height - 1, area.blocks, callback->userData) == RK_STOPPED) {
       return RK_STOPPED;
     }
-  }
+    return RK_OK;
+  };
+  const int16_t result =
+      CodeMcus(k, writer, geo, mcuCols, 0, mcus, interval, MarkerNumbers::kProcessWide, area, st, counts, onRow);
+  table.mcuCount = static_cast<int16_t>(st.sinceRestart);
+  for (int c = 0; c < 3; ++c) table.dcPredictor[c] = st.predictor[c];
+  if (result != RK_OK) return result;
   writer.PadWithOnes();
   writer.Flush();
   if (writer.overflow()) return RK_ERR_BUFFER;
@@ -200,9 +458,12 @@ int16_t EncodeBaselineScan(ModuleTableRec* table, ImageBlkAttrRec* image, UserCa
   area.Place(scratch.data(), geo);
 
   if (kernels == EncodeKernels::kReference) {
-    return RunScan<ReferenceKernels>(*table, *image, callback, geo, area);
+    return RunScan<ReferenceKernels>(*table, *image, callback, geo, area, 1);
   }
-  return RunScan<FastKernels>(*table, *image, callback, geo, area);
+  const uint64_t mcus = uint64_t{(image->width + geo.mcuWidth - 1u) / geo.mcuWidth} *
+                        ((image->height + geo.mcuHeight - 1u) / geo.mcuHeight);
+  const int slices = kernels == EncodeKernels::kSequential ? 1 : SliceCount(*table, *image, callback, mcus);
+  return RunScan<FastKernels>(*table, *image, callback, geo, area, slices);
 }
 
 }  // namespace rk

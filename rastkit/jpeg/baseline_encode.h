@@ -53,10 +53,14 @@ constexpr uint64_t kMaxBlockBits = 27 + 63 * 26;  // 1665
 // stuffing.
 [[nodiscard]] uint64_t MaxScanBytes(const ImageBlkAttrRec& image);
 
-enum class EncodeKernels { kFast, kReference };
+// kFast: the kernels of the active vector level, and a picture with
+// restart intervals coded in slices on up to kMaxSlices threads;
+// kSequential: the same kernels on the calling thread only; kReference: the
+// plain kernels throughout (for tests: all three give the same bytes).
+enum class EncodeKernels { kFast, kReference, kSequential };
+constexpr int kMaxSlices = 8;
 
-// RkCompressImageByJPEG. kReference runs the plain kernels throughout (for
-// tests: both give the same bytes). Results: RK_OK or the final progress
+// RkCompressImageByJPEG. Results: RK_OK or the final progress
 // value, RK_ERR_NULL, RK_ERR_UNSUPPORTED (see the checks above; also a
 // symbol without a code in the tables), RK_ERR_BUFFER (the data does not
 // fit dataLength), RK_ERR_MEMORY, RK_STOPPED.
