@@ -6,17 +6,15 @@
 
 #include "bit_writer.h"
 #include "encode_pixels.h"
-#include "encode_simd.h"
 #include "forward_dct.h"
 #include "geometry.h"
 #include "huffman_encode.h"
 #include "mcu_work_area.h"
+#include "mcu_transform.h"
 #include "memory.h"
 #include "parallel.h"
 #include "quantize.h"
 #include "restart_marker.h"
-#include "simd_level.h"
-#include "std_tables.h"
 #include "table_check.h"
 
 namespace rk {
@@ -24,17 +22,6 @@ namespace {
 
 // Component c codes with table set 0 (luminance) or 1 (chrominance).
 inline int TableSetOf(int c) { return c == 0 ? 0 : 1; }
-
-// The component of every block of an MCU, in buffer order.
-struct McuBlocks {
-  int count = 0;
-  int component[kMaxBlocksPerMcu] = {};
-  explicit McuBlocks(const McuGeometry& geo) {
-    for (int c = 0; c < geo.components; ++c) {
-      for (int b = 0; b < geo.blocksPerMcu(c); ++b) component[count++] = c;
-    }
-  }
-};
 
 // Statistics switch on: symbols are counted into the statistics area (257
 // counts per table; the first table takes luminance DC and all AC symbols,
@@ -45,98 +32,42 @@ bool CountMcuBlock(const ModuleTableRec& table, int c, const int16_t* block, int
   return CountBlock(block, table.zigzag, predictor, dcCounts, counts);
 }
 
-bool IsStandardZigzag(const int16_t* zigzag) {
-  for (int k = 0; k < 64; ++k) {
-    if (zigzag[k] != kZigzag[k]) return false;
-  }
-  return true;
-}
-
-// The two layouts the vector gatherers serve: 0x3001 (Y 2x1, MCU 16 x 8)
-// and 0x3005 (Y 2x2, MCU 16 x 16), chrominance 1x1.
-bool HasSpans(const McuGeometry& g, int w0, int h0) {
-  return g.components == 3 && g.mcuWidth == 16 && g.mcuHeight == h0 && g.spanWidth[0] == w0 &&
-         g.spanHeight[0] == h0 && g.spanWidth[1] == 8 && g.spanHeight[1] == 8 && g.spanWidth[2] == 8 &&
-         g.spanHeight[2] == 8;
-}
-
-// The fast pipeline of one MCU. At level kNone (or with tables the vector
-// kernels do not take: other transform constants, another zigzag order,
-// quantisation entries above 255) it runs the plain kernels' fast forms;
-// otherwise the vector kernels of the active level: the fused gatherer for
-// interior MCUs of the common layouts, the transform and quantisation with
-// the zigzag masks, and the masked Huffman coder.
+// The fast pipeline of one MCU: McuTransformer's blocks, coded by the
+// masked Huffman coder when the transformer gives masks, else by
+// EncodeBlock.
 class FastKernels {
  public:
   using Writer = BitWriter;
 
   FastKernels(const ModuleTableRec& table, const McuGeometry& geo, const PixelSource& src)
-      : table_(table), geo_(geo), src_(src), blocks_(geo) {
-    for (int c = 0; c < geo.components; ++c) PrepareDivisors(table.quantTable[c], divisors_[c]);
-    standardDct_ = HasStandardTransformConstants(table);
-    const EncoderVectorKernels vec = VectorKernelsFor(ActiveSimdLevel());
-    if (!src.planar && src.colour &&
-        MakePixelShuffle(src.pixelStride, src.redOffset, src.greenOffset, src.blueOffset, shuffle_)) {
-      if (HasSpans(geo, 16, 8)) pixels_ = vec.pixels422;
-      if (HasSpans(geo, 16, 16)) pixels_ = vec.pixels420;
-    }
-    if (vec.transformQuantize == nullptr || !standardDct_ || !IsStandardZigzag(table.zigzag)) return;
-    QuantReciprocals reciprocals[3];
-    for (int c = 0; c < geo.components; ++c) {
-      if (!PrepareReciprocals(table.quantTable[c], reciprocals[c])) return;
-    }
-    const QuantReciprocals* perBlock[kMaxBlocksPerMcu];
-    for (int b = 0; b < blocks_.count; ++b) perBlock[b] = &reciprocals[blocks_.component[b]];
-    BuildMcuQuant(perBlock, blocks_.count, quant_);
+      : table_(table), transformer_(table, geo, src, EdgeFill::kBlack) {
+    if (!transformer_.givesMasks()) return;
     PackCodes(table.dcCodeTable[0], table.acCodeTable[0], codes_[0]);
     complete_ = codes_[0].complete;
     if (geo.components > 1) {
       PackCodes(table.dcCodeTable[1], table.acCodeTable[1], codes_[1]);
       complete_ = complete_ && codes_[1].complete;
     }
-    transformQuantize_ = vec.transformQuantize;
   }
 
   // Codes (or, with counts, counts) the MCU at (x0, y0). False when a block
   // needs a symbol without a code.
   bool CodeMcu(int x0, int y0, const McuWorkArea& area, Writer& w, int16_t* predictor, uint32_t* counts) {
-    int16_t* blocks = area.blocks;
-    if (pixels_ != nullptr && x0 + geo_.mcuWidth <= src_.width && y0 + geo_.mcuHeight <= src_.height) {
-      const uint8_t* top = src_.pixels + src_.StoredRow(y0) * src_.rowStride + x0 * src_.pixelStride;
-      pixels_(top, src_.bottomUp ? -src_.rowStride : src_.rowStride, shuffle_, blocks);
-    } else {
-      GatherMcu(src_, geo_, x0, y0, area);
-      SplitBlocks(geo_, area);
-    }
+    transformer_.Run(x0, y0, area, masks_);
+    const McuBlocks& blocks = transformer_.blocks();
+    const bool masked = transformer_.givesMasks();
     bool ok = true;
-    if (transformQuantize_ != nullptr) {
-      transformQuantize_(blocks, quant_, masks_);
-      for (int b = 0; b < blocks_.count; ++b) {
-        const int c = blocks_.component[b];
-        const int16_t* block = blocks + 64 * b;
-        if (counts != nullptr) {
-          ok &= CountMcuBlock(table_, c, block, &predictor[c], counts);
-        } else if (complete_) {
-          EncodeMaskedBlock<false>(w, block, masks_[b], codes_[TableSetOf(c)], &predictor[c]);
-        } else {
-          ok &= EncodeMaskedBlock<true>(w, block, masks_[b], codes_[TableSetOf(c)], &predictor[c]);
-        }
-      }
-      return ok;
-    }
-    for (int b = 0; b < blocks_.count; ++b) {
-      const int c = blocks_.component[b];
-      int16_t* block = blocks + 64 * b;
-      if (standardDct_) {
-        ForwardDct(table_.coefScratch, block);
-      } else {
-        reference::ForwardDct(table_, block);
-      }
-      QuantizeBlock(block, divisors_[c]);
+    for (int b = 0; b < blocks.count; ++b) {
+      const int c = blocks.component[b];
+      const int set = TableSetOf(c);
+      const int16_t* block = area.blocks + 64 * b;
       if (counts != nullptr) {
         ok &= CountMcuBlock(table_, c, block, &predictor[c], counts);
+      } else if (masked && complete_) {
+        EncodeMaskedBlock<false>(w, block, masks_[b], codes_[set], &predictor[c]);
+      } else if (masked) {
+        ok &= EncodeMaskedBlock<true>(w, block, masks_[b], codes_[set], &predictor[c]);
       } else {
-        const int set = TableSetOf(c);
         ok &= EncodeBlock(w, block, table_.zigzag, table_.dcCodeTable[set], table_.acCodeTable[set], &predictor[c]);
       }
     }
@@ -145,15 +76,7 @@ class FastKernels {
 
  private:
   const ModuleTableRec& table_;
-  const McuGeometry& geo_;
-  const PixelSource& src_;
-  McuBlocks blocks_;
-  QuantDivisors divisors_[3];
-  bool standardDct_ = true;
-  PixelsToBlocksFn pixels_ = nullptr;
-  PixelShuffle shuffle_;
-  TransformQuantizeFn transformQuantize_ = nullptr;
-  McuQuant quant_;
+  McuTransformer transformer_;
   PackedCodes codes_[2];
   bool complete_ = false;
   uint64_t masks_[kMaxBlocksPerMcu] = {};
@@ -234,10 +157,6 @@ int16_t CodeMcus(Kernels& k, typename Kernels::Writer& w, const McuGeometry& geo
   }
   return RK_OK;
 }
-
-// Pictures at least this large are worth a second thread (starting one
-// costs some tens of microseconds; a megapixel takes milliseconds).
-constexpr uint64_t kMinSlicePixels = uint64_t{1} << 19;
 
 struct ScanJob {
   ModuleTableRec& table;
@@ -322,17 +241,16 @@ bool EncodeSlices(ScanJob& job, const McuWorkArea& mainArea, int count) {
   return true;
 }
 
-// How many slices a picture gets: one unless it has restart intervals, the
-// fast kernels code it, nothing needs the calling thread alone (a progress
-// callback runs on it after every MCU row; counting writes one statistics
-// area) and the caller did not ask for no allocation (a work shop).
+// How many slices a picture gets (see kMinSlicePixels); `wanted` 0 decides
+// from the picture's size and MaxThreads().
 int SliceCount(const ModuleTableRec& table, const ImageBlkAttrRec& image, const UserCallBackRec* callback,
-               uint64_t mcus) {
+               uint64_t mcus, int wanted) {
   if (image.restartInterval == 0 || table.statsSwitch != 0 || table.workShop != nullptr) return 1;
   if (callback != nullptr && callback->proc != nullptr) return 1;
-  if (uint64_t{image.width} * image.height < kMinSlicePixels) return 1;
+  if (wanted == 0 && uint64_t{image.width} * image.height < kMinSlicePixels) return 1;
   const uint64_t intervals = (mcus + image.restartInterval - 1) / image.restartInterval;
-  const uint64_t threads = static_cast<uint64_t>(std::min(MaxThreads(), kMaxSlices));
+  const int limit = wanted == 0 ? MaxThreads() : wanted;
+  const uint64_t threads = static_cast<uint64_t>(std::clamp(limit, 1, kMaxSlices));
   return static_cast<int>(std::min(threads, intervals));
 }
 
@@ -436,7 +354,7 @@ int16_t CheckEncoderTables(const ModuleTableRec& table, int components) {
 }
 
 int16_t EncodeBaselineScan(ModuleTableRec* table, ImageBlkAttrRec* image, UserCallBackRec* callback,
-                           EncodeKernels kernels) {
+                           EncodeKernels kernels, int slices) {
   if (table == nullptr || image == nullptr) return RK_ERR_NULL;
   if (const int16_t r = CheckEncodable(*image); r != RK_OK) return r;
   McuGeometry geo;
@@ -462,8 +380,7 @@ int16_t EncodeBaselineScan(ModuleTableRec* table, ImageBlkAttrRec* image, UserCa
   }
   const uint64_t mcus = uint64_t{(image->width + geo.mcuWidth - 1u) / geo.mcuWidth} *
                         ((image->height + geo.mcuHeight - 1u) / geo.mcuHeight);
-  const int slices = kernels == EncodeKernels::kSequential ? 1 : SliceCount(*table, *image, callback, mcus);
-  return RunScan<FastKernels>(*table, *image, callback, geo, area, slices);
+  return RunScan<FastKernels>(*table, *image, callback, geo, area, SliceCount(*table, *image, callback, mcus, slices));
 }
 
 }  // namespace rk
