@@ -6,8 +6,17 @@ namespace rk {
 
 static_assert(sizeof(uint64_t) == 8);
 
-void BitWriter::EmitSlow(uint64_t word) {
-  for (int shift = 56; shift >= 0; shift -= 8) StoreDataByte(static_cast<uint8_t>(word >> shift));
+BitWriter::Stored BitWriter::EmitSlow(uint8_t* out, uint32_t capacity, uint32_t pos, uint64_t word) {
+  for (int shift = 56; shift >= 0; shift -= 8) {
+    const auto b = static_cast<uint8_t>(word >> shift);
+    if (pos >= capacity) return {pos, true};
+    out[pos++] = b;
+    if (b == 0xFF) {
+      if (pos >= capacity) return {pos, true};
+      out[pos++] = 0x00;
+    }
+  }
+  return {pos, false};
 }
 
 void BitWriter::Flush() {

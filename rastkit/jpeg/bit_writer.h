@@ -66,7 +66,9 @@ class BitWriter {
       pos_ += 8;
       return;
     }
-    EmitSlow(word);
+    const Stored stored = EmitSlow(out_, capacity_, pos_, word);
+    pos_ = stored.pos;
+    overflow_ = overflow_ || stored.overflow;
   }
   // True when one of the eight bytes of w is 0xFF: the complement then has
   // a zero byte, found with the classic (x - 0x01..) & ~x & 0x80.. test.
@@ -74,7 +76,15 @@ class BitWriter {
     const uint64_t x = ~w;
     return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
   }
-  void EmitSlow(uint64_t word);
+  // Stores `word` byte by byte with stuffing from byte `pos` on. Static and
+  // out of line: a writer copied into a local (as the block coders do, so
+  // that its state lives in registers rather than in memory that every
+  // store of output bytes might alias) never has its address taken.
+  struct Stored {
+    uint32_t pos;
+    bool overflow;
+  };
+  static Stored EmitSlow(uint8_t* out, uint32_t capacity, uint32_t pos, uint64_t word);
   void StoreByte(uint8_t b) {
     if (pos_ < capacity_) {
       out_[pos_++] = b;

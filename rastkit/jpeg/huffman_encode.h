@@ -79,15 +79,18 @@ inline constexpr auto kZigzagNatural = [] {
 // false the tables must be complete (PackedCodes::complete) and the
 // coefficients the transform's (|AC| < 1023, |DC| <= 1024).
 template <bool kChecked>
-[[gnu::always_inline]] inline bool EncodeMaskedBlock(BitWriter& w, const int16_t* block, uint64_t acMask,
+[[gnu::always_inline]] inline bool EncodeMaskedBlock(BitWriter& writer, const int16_t* block, uint64_t acMask,
                                                      const PackedCodes& codes, int16_t* predictor) {
+  // The writer's state in locals for the block: held in `writer` itself it
+  // would be reloaded after every store of output bytes (they may alias it).
+  BitWriter w = writer;
   bool ok = true;
   const int16_t dcValue = block[0];
   const int32_t diff = static_cast<int16_t>(dcValue - *predictor);
   *predictor = dcValue;
   int s = SizeOf(diff);
   if constexpr (kChecked) {
-    if (s > 15) return false;
+    if (s > 15) return false;  // nothing written
   }
   uint32_t e = codes.dc[s];
   if constexpr (kChecked) ok &= e != 0;
@@ -112,7 +115,10 @@ template <bool kChecked>
     const uint32_t mag = static_cast<uint32_t>(v < 0 ? -v : v);
     s = 32 - __builtin_clz(mag);  // v is not 0
     if constexpr (kChecked) {
-      if (s > 15) return false;
+      if (s > 15) {
+        writer = w;
+        return false;
+      }
     }
     e = codes.ac[run * 16 + s];
     if constexpr (kChecked) ok &= e != 0;
@@ -124,6 +130,7 @@ template <bool kChecked>
     if constexpr (kChecked) ok &= e != 0;
     w.Put(e & 0xFFFF, static_cast<int>(e >> 16));
   }
+  writer = w;
   return ok;
 }
 
