@@ -22,6 +22,9 @@ void PackCodes(const HuffCodeRec* dcTable, const HuffCodeRec* acTable, PackedCod
   }
   for (int sym = 0; sym < 256; ++sym) {
     out.ac[sym] = pack(acTable[sym]);
+    const uint32_t e = out.ac[sym];
+    const uint32_t bits = static_cast<uint32_t>(sym & 15);
+    out.acWithRoom[sym] = e == 0 ? 0 : uint64_t{(e >> 16) + bits} << 32 | (e & 0xFFFF) << bits;
     const int size = sym & 15;
     if (size >= 1 && size <= 10) complete &= out.ac[sym] != 0;
   }

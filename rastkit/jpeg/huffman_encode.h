@@ -53,6 +53,12 @@ inline uint32_t CodeBits(const HuffCodeRec& c) { return c.code & ((1u << CodeLen
 struct PackedCodes {
   uint32_t dc[16];
   uint32_t ac[256];
+  // The AC entries for the masked coder, with room made for the value
+  // bits: the code shifted left by the symbol's size in the low word, code
+  // length + size in the high word (0: no code). Symbol 0x2A (run 2, size
+  // 10) with the 16-bit code 0xFF89 holds 0xFF89 << 10 and 26, so each
+  // coefficient costs one OR of its value bits and one Put.
+  uint64_t acWithRoom[256];
   // True when every symbol that the transform's coefficients can need has a
   // code: DC categories 0 .. 12 (a difference of two DC terms within 1024 of
   // 0), AC run 0 .. 15 with size 1 .. 10 (AC terms under 1023), EOB and
@@ -120,10 +126,10 @@ template <bool kChecked>
         return false;
       }
     }
-    e = codes.ac[run * 16 + s];
-    if constexpr (kChecked) ok &= e != 0;
-    w.Put(((e & 0xFFFF) << s) | (static_cast<uint32_t>(v + (v >> 31)) & ((1u << s) - 1)),
-          static_cast<int>(e >> 16) + s);
+    const uint64_t roomy = codes.acWithRoom[run * 16 + s];
+    if constexpr (kChecked) ok &= roomy != 0;
+    w.Put(static_cast<uint32_t>(roomy) | (static_cast<uint32_t>(v + (v >> 31)) & ((1u << s) - 1)),
+          static_cast<int>(roomy >> 32));
   }
   if (last != 63) {
     e = codes.ac[0x00];
