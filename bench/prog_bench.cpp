@@ -11,9 +11,13 @@
 // quality 75 and 90, decoded into the program's bottom-up BGR bitmap; ours
 // with the 64 KB Huffman lookup buffers ("ours+lut") and without ("ours").
 // Encoding: the bitmap written as progressive JPEG, ours with format 0x3001
-// (4:2:2) and 0x3005 (4:2:0) at the quantisation scale 1.0 (the T.81
-// tables as they are; libjpeg-turbo's quality 50), the peer with the same
-// subsampling at quality 50 and TJFLAG_PROGRESSIVE (also optimised tables).
+// (4:2:2) and 0x3005 (4:2:0) at the quantisation scales 1.0 and 0.25, at
+// every vector level this machine executes (each level's stream checked
+// byte for byte against the plain kernels'); the peer through the libjpeg
+// API with the same tables and subsampling, its default progressive script
+// (jpeg_simple_progression: successive approximation too) and optimised
+// Huffman tables, as TJFLAG_PROGRESSIVE does. Then the peak memory of one
+// progressive encode at 12 and 48 megapixels.
 //
 // Ratios are speed ratios, ours / peer (above 1: ours is faster). As in
 // jpeg_decode_bench, libjpeg-turbo without SIMD runs in a child process
@@ -23,7 +27,9 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_JPEG
 #include <stb/stb_image.h>
+#include <sys/wait.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -31,10 +37,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include <jpeglib.h>
+
+#include "jpeg/progressive_encode.h"
 #include "rastkit.h"
+#include "simd_level.h"
 
 namespace {
 
@@ -52,10 +63,12 @@ constexpr DecodeCase kDecodeCases[] = {{"4:2:0 q75", TJSAMP_420, 75}, {"4:2:0 q9
 struct EncodeCase {
   const char* name;
   uint16_t format;
-  int subsamp;
+  double scale;
 };
-constexpr EncodeCase kEncodeCases[] = {{"4:2:2 enc", 0x3001, TJSAMP_422}, {"4:2:0 enc", 0x3005, TJSAMP_420}};
-constexpr int kPeerQuality = 50;  // libjpeg's scaling of the T.81 tables at 50 is 1.0
+constexpr EncodeCase kEncodeCases[] = {{"4:2:2 s1.0", 0x3001, 1.0},
+                                       {"4:2:2 s0.25", 0x3001, 0.25},
+                                       {"4:2:0 s1.0", 0x3005, 1.0},
+                                       {"4:2:0 s0.25", 0x3005, 0.25}};
 
 // Top-down RGB: smooth gradients, soft discs and mild grain, like a photo.
 std::vector<uint8_t> MakePicture(int w, int h) {
@@ -95,21 +108,6 @@ std::vector<uint8_t> ToBitmap(const std::vector<uint8_t>& rgb, int w, int h) {
   return out;
 }
 
-std::vector<uint8_t> PeerEncode(const std::vector<uint8_t>& bitmap, int w, int h, int subsamp, int quality) {
-  tjhandle handle = tjInitCompress();
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  if (tjCompress2(handle, bitmap.data(), w, Stride(w), h, TJPF_BGR, &out, &size, subsamp, quality,
-                  TJFLAG_PROGRESSIVE | TJFLAG_BOTTOMUP) != 0) {
-    std::fprintf(stderr, "peer encode failed: %s\n", tjGetErrorStr2(handle));
-    std::exit(1);
-  }
-  std::vector<uint8_t> bytes(out, out + size);
-  tjFree(out);
-  tjDestroy(handle);
-  return bytes;
-}
-
 // CPU time of this thread: the machine is shared, and wall-clock time
 // would count other processes' turns as ours.
 double ThreadSeconds() {
@@ -143,8 +141,11 @@ double PeerDecodeSeconds(const std::vector<uint8_t>& jpeg, int w, int h, std::ve
   return s;
 }
 
+struct Table;
+std::vector<uint8_t> PeerProgressive(const std::vector<uint8_t>& bitmap, int w, int h, const EncodeCase& c);
+
 double PeerEncodeSeconds(const std::vector<uint8_t>& bitmap, int w, int h, const EncodeCase& c, size_t* bytes) {
-  return BestSeconds([&] { *bytes = PeerEncode(bitmap, w, h, c.subsamp, kPeerQuality).size(); });
+  return BestSeconds([&] { *bytes = PeerProgressive(bitmap, w, h, c).size(); });
 }
 
 double StbSeconds(const std::vector<uint8_t>& jpeg) {
@@ -191,31 +192,123 @@ double OurDecodeSeconds(const std::vector<uint8_t>& jpeg, int w, int h, bool wit
   });
 }
 
-double OurEncodeSeconds(std::vector<uint8_t>& bitmap, int w, int h, const EncodeCase& c, size_t* bytes) {
+// libjpeg-turbo through the libjpeg API with the module table's tables for
+// this scale, the bottom-up BGR rows as they are.
+std::vector<uint8_t> PeerProgressive(const std::vector<uint8_t>& bitmap, int w, int h, const EncodeCase& c) {
+  Table t;
+  RkSetQuantizeScaleFactor(t.get(), &c.scale, &c.scale);
+  unsigned int lum[64], chroma[64];
+  for (int i = 0; i < 64; ++i) {
+    lum[i] = t.get()->quantTable[0][i];
+    chroma[i] = t.get()->quantTable[1][i];
+  }
+  std::vector<JSAMPROW> rows(static_cast<size_t>(h));
+  for (int y = 0; y < h; ++y) {
+    rows[static_cast<size_t>(y)] = const_cast<JSAMPROW>(bitmap.data() + static_cast<size_t>(h - 1 - y) * Stride(w));
+  }
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* mem = nullptr;
+  unsigned long memSize = 0;
+  jpeg_mem_dest(&cinfo, &mem, &memSize);
+  cinfo.image_width = static_cast<JDIMENSION>(w);
+  cinfo.image_height = static_cast<JDIMENSION>(h);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&cinfo);
+  jpeg_add_quant_table(&cinfo, 0, lum, 100, TRUE);
+  jpeg_add_quant_table(&cinfo, 1, chroma, 100, TRUE);
+  cinfo.comp_info[0].h_samp_factor = 2;
+  cinfo.comp_info[0].v_samp_factor = c.format == 0x3005 ? 2 : 1;
+  cinfo.dct_method = JDCT_ISLOW;
+  cinfo.optimize_coding = TRUE;
+  jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  jpeg_write_scanlines(&cinfo, rows.data(), static_cast<JDIMENSION>(h));
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<uint8_t> bytes(mem, mem + memSize);
+  std::free(mem);
+  return bytes;
+}
+
+// One progressive stream at the active vector level (or the plain kernels).
+std::vector<uint8_t> OurProgressive(const std::vector<uint8_t>& bitmap, int w, int h, const EncodeCase& c,
+                                    rk::EncodeKernels kernels = rk::EncodeKernels::kFast) {
   Table table;
-  const double scale = 1.0;
+  RkSetQuantizeScaleFactor(table.get(), &c.scale, &c.scale);
   std::vector<uint8_t> out(static_cast<size_t>(Stride(w)) * h);
-  return BestSeconds([&] {
-    RkInitLHuffmanTable(table.get());
-    RkInitCHuffmanTable(table.get());
-    RkSetQuantizeScaleFactor(table.get(), &scale, &scale);
+  ImageBlkAttrRec image{};
+  image.width = static_cast<uint16_t>(w);
+  image.height = static_cast<uint16_t>(h);
+  image.pixels = const_cast<uint8_t*>(bitmap.data());
+  image.rowStride = Stride(w);
+  image.pixelStride = 3;
+  image.blueOffset = 0, image.greenOffset = 1, image.redOffset = 2;
+  image.bottomUp = 1;
+  image.format = c.format;
+  image.data = out.data();
+  image.dataLength = static_cast<uint32_t>(out.size());
+  if (rk::WriteProgressiveJfif(table.get(), &image, nullptr, kernels) != 0) {
+    std::fprintf(stderr, "encode failed\n");
+    std::exit(1);
+  }
+  out.resize(image.dataLength);
+  return out;
+}
+
+double OurEncodeSeconds(const std::vector<uint8_t>& bitmap, int w, int h, const EncodeCase& c, size_t* bytes) {
+  return BestSeconds([&] { *bytes = OurProgressive(bitmap, w, h, c).size(); });
+}
+
+long HighWaterKb() {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+// Peak memory of one progressive encode (4:2:0, scale 1.0) in a child
+// process, as encode_bench measures the baseline one: the bitmap and the
+// output buffer are made and touched, the peak reset (clear_refs 5), and the
+// growth of the peak during the encode printed.
+void PeakMemory(int w, int h) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const std::vector<uint8_t> bitmap = ToBitmap(MakePicture(w, h), w, h);
+    Table table;
+    std::vector<uint8_t> out(bitmap.size() / 2, 1);
     ImageBlkAttrRec image{};
     image.width = static_cast<uint16_t>(w);
     image.height = static_cast<uint16_t>(h);
-    image.pixels = bitmap.data();
+    image.pixels = const_cast<uint8_t*>(bitmap.data());
     image.rowStride = Stride(w);
     image.pixelStride = 3;
     image.blueOffset = 0, image.greenOffset = 1, image.redOffset = 2;
     image.bottomUp = 1;
-    image.format = c.format;
+    image.format = 0x3005;
     image.data = out.data();
     image.dataLength = static_cast<uint32_t>(out.size());
-    if (RkExportImageByProgJFIF(table.get(), &image, nullptr) != 0) {
-      std::fprintf(stderr, "encode failed\n");
-      std::exit(1);
+    {
+      std::ofstream clear("/proc/self/clear_refs");
+      clear << "5";
     }
-    *bytes = image.dataLength;
-  });
+    const long before = HighWaterKb();
+    if (RkExportImageByProgJFIF(table.get(), &image, nullptr) != 0) _exit(1);
+    const long after = HighWaterKb();
+    std::printf("%5.1f MP  input %7.1f MB  peak growth %7.1f MB  (work space query %7.1f MB)\n",
+                w * static_cast<double>(h) / 1e6, bitmap.size() / 1048576.0, (after - before) / 1024.0,
+                RkGetProgJPEGEncodeWorkSpaceSize(&image) / 1048576.0);
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
 }
 
 }  // namespace
@@ -265,7 +358,15 @@ int main(int argc, char** argv) {
     size_t ourBytes = 0, peerBytes = 0;
     int maxDiff = 0;
   };
-  std::vector<Best> dec(nd), enc(ne);
+  std::vector<Best> dec(nd);
+  struct EncodeBest {
+    double noSimd = 1e9, simd = 1e9;
+    double ours[3] = {1e9, 1e9, 1e9};  // per vector level
+    size_t ourBytes = 0, peerBytes = 0;
+    bool identical = true;  // every level's stream is the plain kernels' stream
+  };
+  std::vector<EncodeBest> enc(ne);
+  const std::vector<rk::SimdLevel> levels = rk::ExecutableSimdLevels();
   for (int round = 0; round < kRounds; ++round) {
     std::vector<double> noSimd;
     if (FILE* child = popen(command.c_str(), "r")) {
@@ -289,14 +390,16 @@ int main(int argc, char** argv) {
       }
     }
     for (size_t i = 0; i < ne; ++i) {
-      Best& b = enc[i];
-      b.simd = std::min(b.simd, PeerEncodeSeconds(bitmap, w, h, kEncodeCases[i], &b.peerBytes));
-      const double ours = OurEncodeSeconds(bitmap, w, h, kEncodeCases[i], &b.ourBytes);
-      b.search = std::min(b.search, ours);
-      if (nd + i < noSimd.size()) {
-        b.noSimd = std::min(b.noSimd, noSimd[nd + i]);
-        b.ratioLow = std::min(b.ratioLow, noSimd[nd + i] / ours);
-        b.ratioHigh = std::max(b.ratioHigh, noSimd[nd + i] / ours);
+      EncodeBest& b = enc[i];
+      const EncodeCase& c = kEncodeCases[i];
+      b.simd = std::min(b.simd, PeerEncodeSeconds(bitmap, w, h, c, &b.peerBytes));
+      if (nd + i < noSimd.size()) b.noSimd = std::min(b.noSimd, noSimd[nd + i]);
+      const std::vector<uint8_t> plain =
+          round == 0 ? OurProgressive(bitmap, w, h, c, rk::EncodeKernels::kReference) : std::vector<uint8_t>{};
+      for (size_t l = 0; l < levels.size(); ++l) {
+        rk::ScopedSimdLevel level(levels[l]);
+        b.ours[l] = std::min(b.ours[l], OurEncodeSeconds(bitmap, w, h, c, &b.ourBytes));
+        if (round == 0) b.identical = b.identical && OurProgressive(bitmap, w, h, c) == plain;
       }
     }
   }
@@ -314,14 +417,20 @@ int main(int argc, char** argv) {
                 b.simd / b.lut, b.simd / b.search, b.stb / b.lut, b.stb / b.search, peer ? b.ratioLow : 0.0,
                 b.ratioHigh, b.maxDiff);
   }
-  std::printf("encode     %6s %9s %8s %9s %9s   %-9s %-9s %s\n", "KB", "ours", "tj-simd", "tj-nosimd", "tj KB",
-              "vs-nosimd", "vs-simd", "rounds vs-nosimd");
+  std::printf("encode      level %7s %9s %8s %9s %9s   %-9s %-9s %s\n", "KB", "ours", "tj-simd", "tj-nosimd", "tj KB",
+              "vs-nosimd", "vs-simd", "bytes = plain kernels");
   for (size_t i = 0; i < ne; ++i) {
-    const Best& b = enc[i];
+    const EncodeBest& b = enc[i];
     const bool peer = b.noSimd < 1e9;
-    std::printf("%-10s %6zu %9.1f %8.1f %9.1f %9zu   %-9.2f %-9.2f %.2f-%.2f\n", kEncodeCases[i].name, b.ourBytes / 1024,
-                mp / b.search, mp / b.simd, peer ? mp / b.noSimd : 0.0, b.peerBytes / 1024,
-                peer ? b.noSimd / b.search : 0.0, b.simd / b.search, peer ? b.ratioLow : 0.0, b.ratioHigh);
+    for (size_t l = 0; l < levels.size(); ++l) {
+      std::printf("%-11s %-5s %7zu %9.1f %8.1f %9.1f %9zu   %-9.2f %-9.2f %s\n", kEncodeCases[i].name,
+                  rk::SimdLevelName(levels[l]), b.ourBytes / 1024, mp / b.ours[l], mp / b.simd,
+                  peer ? mp / b.noSimd : 0.0, b.peerBytes / 1024, peer ? b.noSimd / b.ours[l] : 0.0,
+                  b.simd / b.ours[l], b.identical ? "yes" : "NO");
+    }
   }
+  std::printf("peak memory of one progressive encode (4:2:0, scale 1.0; the coefficients of the whole picture)\n");
+  PeakMemory(4000, 3000);
+  PeakMemory(8000, 6000);
   return 0;
 }

@@ -1,14 +1,16 @@
 // Fuzz target of the baseline encoder and JFIF writer: the first bytes pick
 // the picture's size, format word, restart interval, pixel layout, scale,
 // comment and output capacity; the rest are the pixels (repeated to fill).
-// Every output byte is read, and the result must be one of the codes the
-// writer documents.
+// Every output byte is read, the result must be one of the codes the
+// writer documents, and every vector level this machine executes must give
+// the same result and bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "rastkit.h"
+#include "simd_level.h"
 
 namespace {
 
@@ -46,43 +48,59 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t rest = size - in.i;
   for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = rest ? data[in.i + k % rest] : static_cast<uint8_t>(k);
 
-  std::vector<uint8_t> table(RkGetCompressBlkSize());
-  auto* t = reinterpret_cast<ModuleTableRec*>(table.data());
-  RkInitModuleTable(t);
-  const double scale = (scaleByte + 1) / 64.0;
-  RkSetQuantizeScaleFactor(t, &scale, &scale);
-  std::vector<uint8_t> comment(commentLength, 'c');
-  if (flags & 8) RkSetGlobalComment(t, comment.data(), commentLength);
-  // The largest work area: MCU 32x32 planes and 10 blocks, 2 x (3 x 1024 + 640) bytes.
-  std::vector<uint8_t> shop(2 * (3 * 1024 + 640));
-  if (flags & 16) RkSetCustomModuleTableWorkshop(t, shop.data());
-
   const uint32_t capacity = capacityWord % 8192;
-  std::vector<uint8_t> out(capacity);
-  ImageBlkAttrRec r{};
-  r.width = static_cast<uint16_t>(width);
-  r.height = static_cast<uint16_t>(height);
-  r.format = format;
-  r.restartInterval = restart;
-  r.pixels = pixels.data();
-  r.pixelFormat = planar ? RK_PIXEL_PLANAR_YCC16 : 0;
-  r.rowStride = planar ? width : stride * width;
-  r.redOffset = 0;
-  r.greenOffset = 1;
-  r.blueOffset = 2;
-  r.pixelStride = stride;
-  r.bottomUp = (flags & 2) ? 1 : 0;
-  r.methodParam = (flags & 4) ? RK_METHOD_PARAM_EXIF : 0;
-  r.data = capacity ? out.data() : pixels.data() + pixelBytes;  // never null: a zero capacity is tested too
-  r.dataLength = capacity;
-  const int16_t result = (flags & 32) ? RkCompressImageByJPEG(t, &r, nullptr) : RkExportImageByJFIF(t, &r, nullptr);
-  if (result != RK_OK && result != RK_ERR_UNSUPPORTED && result != RK_ERR_BUFFER) std::abort();
-  if (result == RK_OK) {
+  // One encode on a fresh module table; the result, then the bytes written.
+  auto encode = [&](std::vector<uint8_t>& out) {
+    std::vector<uint8_t> table(RkGetCompressBlkSize());
+    auto* t = reinterpret_cast<ModuleTableRec*>(table.data());
+    RkInitModuleTable(t);
+    const double scale = (scaleByte + 1) / 64.0;
+    RkSetQuantizeScaleFactor(t, &scale, &scale);
+    std::vector<uint8_t> comment(commentLength, 'c');
+    if (flags & 8) RkSetGlobalComment(t, comment.data(), commentLength);
+    // The largest work area: MCU 32x32 planes and 10 blocks, 2 x (3 x 1024 + 640) bytes.
+    std::vector<uint8_t> shop(2 * (3 * 1024 + 640));
+    if (flags & 16) RkSetCustomModuleTableWorkshop(t, shop.data());
+
+    out.assign(capacity, 0);
+    ImageBlkAttrRec r{};
+    r.width = static_cast<uint16_t>(width);
+    r.height = static_cast<uint16_t>(height);
+    r.format = format;
+    r.restartInterval = restart;
+    r.pixels = pixels.data();
+    r.pixelFormat = planar ? RK_PIXEL_PLANAR_YCC16 : 0;
+    r.rowStride = planar ? width : stride * width;
+    r.redOffset = 0;
+    r.greenOffset = 1;
+    r.blueOffset = 2;
+    r.pixelStride = stride;
+    r.bottomUp = (flags & 2) ? 1 : 0;
+    r.methodParam = (flags & 4) ? RK_METHOD_PARAM_EXIF : 0;
+    r.data = capacity ? out.data() : pixels.data() + pixelBytes;  // never null: a zero capacity is tested too
+    r.dataLength = capacity;
+    const int16_t result = (flags & 32) ? RkCompressImageByJPEG(t, &r, nullptr) : RkExportImageByJFIF(t, &r, nullptr);
+    if (result != RK_OK && result != RK_ERR_UNSUPPORTED && result != RK_ERR_BUFFER) std::abort();
+    RkFreeModuleTable(t);
+    if (result != RK_OK) return result;
     if (r.dataLength > capacity) std::abort();
     unsigned sum = 0;
     for (uint32_t k = 0; k < r.dataLength; ++k) sum += out[k];
     if (sum == 0xFFFFFFFFu) std::abort();  // keeps the reads
+    out.resize(r.dataLength);  // the stream (or scan) starts at the buffer
+    return result;
+  };
+  // The first level (plain) sets the expected result and bytes.
+  const std::vector<rk::SimdLevel> levels = rk::ExecutableSimdLevels();
+  std::vector<uint8_t> first, next;
+  int16_t firstResult = 0;
+  for (size_t l = 0; l < levels.size(); ++l) {
+    const rk::ScopedSimdLevel scoped(levels[l]);
+    if (l == 0) {
+      firstResult = encode(first);
+    } else if (encode(next) != firstResult || (firstResult == RK_OK && next != first)) {
+      std::abort();
+    }
   }
-  RkFreeModuleTable(t);
   return 0;
 }

@@ -4,7 +4,8 @@
 // must be one the writer documents, nothing may be stored past the capacity
 // (the output buffer has exactly that size), and every stream it writes
 // must decode again with the progressive decoder. The plain kernels must
-// write the same bytes.
+// write the same bytes as the fast ones at the vector level that bits 5-6
+// of the flags pick among those this machine executes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 
 #include "jpeg/progressive_encode.h"
 #include "rastkit.h"
+#include "simd_level.h"
 
 namespace {
 
@@ -45,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int height = in.U8() % (kMaxSide + 1);
   const uint8_t formatByte = in.U8();
   const uint16_t rawFormat = in.U16();
-  const uint8_t flags = in.U8();  // bit 0 planar, 1 bottom-up, 2 comment, 3 work shop, 4 small capacity
+  const uint8_t flags = in.U8();  // bit 0 planar, 1 bottom-up, 2 comment, 3 work shop, 4 small capacity, 5-6 level
   const uint8_t scaleByte = in.U8();
   const uint16_t capacityWord = in.U16();
   const uint8_t stride = static_cast<uint8_t>(3 + in.U8() % 3);  // 3, 4 or 5 bytes per pixel
@@ -84,7 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> out(capacity);
   r.data = capacity ? out.data() : pixels.data() + pixelBytes;  // never null: a zero capacity is tested too
   r.dataLength = capacity;
-  const int16_t result = RkExportImageByProgJFIF(t.get(), &r, nullptr);
+  const std::vector<rk::SimdLevel> levels = rk::ExecutableSimdLevels();
+  int16_t result = 0;
+  {
+    const rk::ScopedSimdLevel level(levels[static_cast<size_t>(flags >> 5 & 3) % levels.size()]);
+    result = RkExportImageByProgJFIF(t.get(), &r, nullptr);
+  }
   if (result != RK_OK && result != RK_ERR_UNSUPPORTED && result != RK_ERR_BUFFER &&
       result != RK_ERR_CODE_TOO_LONG) {
     std::abort();

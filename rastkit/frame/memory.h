@@ -20,7 +20,9 @@ void CopyBytes(const void* source, void* destination, int64_t count);
 // Scratch memory for the duration of one call. With a work shop installed
 // the area is its first `size` bytes (the caller sized the shop with the
 // matching work-space query); otherwise a zero-filled block is allocated and
-// freed when the Scratch goes out of scope, on every return path.
+// freed when the Scratch goes out of scope, on every return path. Areas of
+// kHugeAreaBytes and more are mapped with large pages where the system
+// offers them (Linux).
 class Scratch {
  public:
   Scratch(const ModuleTableRec* table, size_t size);
@@ -33,7 +35,9 @@ class Scratch {
   [[nodiscard]] bool fromWorkShop() const { return !owned_; }
 
  private:
+  static constexpr size_t kHugeAreaBytes = size_t{4} << 20;
   uint8_t* data_ = nullptr;
+  size_t mapped_ = 0;  // bytes mapped by this Scratch, else 0
   bool owned_ = false;
 };
 

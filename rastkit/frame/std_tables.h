@@ -25,7 +25,13 @@ extern const HuffSpec kStdAcChrominance;  // Table K.6
 
 extern const std::array<uint16_t, 64> kStdLuminanceQuant;    // Table K.1, natural order
 extern const std::array<uint16_t, 64> kStdChrominanceQuant;  // Table K.2, natural order
-extern const std::array<int16_t, 64> kZigzag;                // zigzag index -> natural index
+// Zigzag index -> natural index; a constant so that vector kernels can build
+// their shuffles from it at compile time.
+inline constexpr std::array<int16_t, 64> kZigzag = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 // Assigns canonical codes (T.81 Annex C) to the symbols of the table and stores
 // (code, length) at out[symbol]; symbols it does not list keep length 0.

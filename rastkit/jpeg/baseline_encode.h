@@ -53,15 +53,29 @@ constexpr uint64_t kMaxBlockBits = 27 + 63 * 26;  // 1665
 // stuffing.
 [[nodiscard]] uint64_t MaxScanBytes(const ImageBlkAttrRec& image);
 
+// kFast: the kernels of the active vector level; kReference: the plain
+// kernels throughout, on the calling thread (for tests: both give the same
+// bytes).
 enum class EncodeKernels { kFast, kReference };
 
-// RkCompressImageByJPEG. kReference runs the plain kernels throughout (for
-// tests: both give the same bytes). Results: RK_OK or the final progress
+// A picture with restart intervals is coded in slices of whole intervals,
+// one thread each, when it has at least kMinSlicePixels pixels (starting a
+// thread costs some tens of microseconds, a megapixel takes milliseconds),
+// no progress callback (it runs on the calling thread after every MCU row),
+// the statistics switch off and no work shop (a caller that installs one
+// asks for no allocation); as many slices as MaxThreads() allows, at most
+// kMaxSlices. `slices` overrides the count (tests and benchmarks): 1 keeps
+// the calling thread only, n > 1 cuts n slices whatever the picture's size
+// (the other conditions still hold).
+constexpr int kMaxSlices = 8;
+constexpr uint64_t kMinSlicePixels = uint64_t{1} << 19;
+
+// RkCompressImageByJPEG. Results: RK_OK or the final progress
 // value, RK_ERR_NULL, RK_ERR_UNSUPPORTED (see the checks above; also a
 // symbol without a code in the tables), RK_ERR_BUFFER (the data does not
 // fit dataLength), RK_ERR_MEMORY, RK_STOPPED.
 [[nodiscard]] int16_t EncodeBaselineScan(ModuleTableRec* table, ImageBlkAttrRec* image,
                                          UserCallBackRec* callback,
-                                         EncodeKernels kernels = EncodeKernels::kFast);
+                                         EncodeKernels kernels = EncodeKernels::kFast, int slices = 0);
 
 }  // namespace rk

@@ -3,36 +3,29 @@
 #include <cstring>
 
 namespace rk {
-namespace {
 
-// True when one of the four bytes of w is 0xFF: the complement then has a
-// zero byte, found with the classic (x - 0x01..) & ~x & 0x80.. test.
-constexpr bool HasFfByte(uint32_t w) {
-  const uint32_t x = ~w;
-  return ((x - 0x01010101u) & ~x & 0x80808080u) != 0;
-}
-static_assert(HasFfByte(0x12FF3456u) && HasFfByte(0xFF000000u) && !HasFfByte(0xFEFE7F00u));
+static_assert(sizeof(uint64_t) == 8);
 
-}  // namespace
-
-void BitWriter::EmitWord() {
-  pending_ -= 32;
-  const uint32_t w = static_cast<uint32_t>(acc_ >> pending_);
-  if (!HasFfByte(w) && capacity_ - pos_ >= 4) {
-    const uint8_t bytes[4] = {static_cast<uint8_t>(w >> 24), static_cast<uint8_t>(w >> 16),
-                              static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w)};
-    std::memcpy(out_ + pos_, bytes, 4);
-    pos_ += 4;
-    return;
+BitWriter::Stored BitWriter::EmitSlow(uint8_t* out, uint32_t capacity, uint32_t pos, uint64_t word) {
+  for (int shift = 56; shift >= 0; shift -= 8) {
+    const auto b = static_cast<uint8_t>(word >> shift);
+    if (pos >= capacity) return {pos, true};
+    out[pos++] = b;
+    if (b == 0xFF) {
+      if (pos >= capacity) return {pos, true};
+      out[pos++] = 0x00;
+    }
   }
-  for (int shift = 24; shift >= 0; shift -= 8) StoreDataByte(static_cast<uint8_t>(w >> shift));
+  return {pos, false};
 }
 
 void BitWriter::Flush() {
-  while (pending_ >= 8) {
-    pending_ -= 8;
-    StoreDataByte(static_cast<uint8_t>(acc_ >> pending_));
+  int pending = 64 - free_;
+  while (pending >= 8) {
+    pending -= 8;
+    StoreDataByte(static_cast<uint8_t>(acc_ >> pending));
   }
+  free_ = 64 - pending;
 }
 
 void BitWriter::PutMarker(uint8_t code) {

@@ -3,14 +3,7 @@
 namespace rk {
 namespace {
 
-// round(32768 x value), the module table's idctConst entries.
-constexpr int32_t kK = 23170;   // cos(pi/4) = 1/sqrt(2)
-constexpr int32_t kC1 = 32138;  // cos(pi/16)
-constexpr int32_t kC2 = 30274;  // cos(2pi/16)
-constexpr int32_t kC3 = 27246;  // cos(3pi/16)
-constexpr int32_t kC5 = 18205;  // cos(5pi/16) = sin(3pi/16)
-constexpr int32_t kC6 = 12540;  // cos(6pi/16) = sin(2pi/16)
-constexpr int32_t kC7 = 6393;   // cos(7pi/16) = sin(pi/16)
+constexpr int32_t kK = kDctK, kC1 = kDctC1, kC2 = kDctC2, kC3 = kDctC3, kC5 = kDctC5, kC6 = kDctC6, kC7 = kDctC7;
 
 // Bounds for inputs |x| <= 128: a row output is at most
 // (K x 8 x 128 + 2^15) >> 16 = 362 (DC) and, for the odd terms,

@@ -10,6 +10,28 @@ constexpr int kEob = 0x00;
 
 }  // namespace
 
+void PackCodes(const HuffCodeRec* dcTable, const HuffCodeRec* acTable, PackedCodes& out) {
+  auto pack = [](const HuffCodeRec& c) {
+    const uint32_t length = static_cast<uint32_t>(CodeLength(c));
+    return length == 0 ? 0u : length << 16 | CodeBits(c);
+  };
+  bool complete = true;
+  for (int s = 0; s < 16; ++s) {
+    out.dc[s] = pack(dcTable[s]);
+    if (s <= 12) complete &= out.dc[s] != 0;
+  }
+  for (int sym = 0; sym < 256; ++sym) {
+    out.ac[sym] = pack(acTable[sym]);
+    const uint32_t e = out.ac[sym];
+    const uint32_t bits = static_cast<uint32_t>(sym & 15);
+    out.acWithRoom[sym] = e == 0 ? 0 : uint64_t{(e >> 16) + bits} << 32 | (e & 0xFFFF) << bits;
+    const int size = sym & 15;
+    if (size >= 1 && size <= 10) complete &= out.ac[sym] != 0;
+  }
+  complete &= out.ac[kEob] != 0 && out.ac[kZrl] != 0;
+  out.complete = complete;
+}
+
 bool EncodeBlock(BitWriter& w, const int16_t* block, const int16_t* zigzag, const HuffCodeRec* dcTable,
                  const HuffCodeRec* acTable, int16_t* predictor) {
   bool ok = true;

@@ -13,6 +13,7 @@
 #include "huffman_encode.h"
 #include "huffman_tables.h"
 #include "jfif_writer.h"
+#include "mcu_transform.h"
 #include "memory.h"
 #include "optimal_huffman.h"
 #include "quantize.h"
@@ -46,21 +47,33 @@ struct SymbolCounter {
   }
 };
 
+// Codes from the packed tables (huffman_encode.h: length << 16 | code, 0
+// without a code).
 struct SymbolWriter {
   BitWriter* writer;
-  const HuffCodeRec* dc[3];
-  const HuffCodeRec* ac;
+  const uint32_t* dc[3];
+  const uint32_t* ac;
   // The code and the value bits go out in one Put (16 + 15 bits at most).
   bool Dc(int c, int size, uint32_t bits) {
-    const HuffCodeRec& code = dc[c][size];
-    writer->Put((CodeBits(code) << size) | bits, CodeLength(code) + size);
-    return CodeLength(code) != 0;
+    const uint32_t e = dc[c][size];
+    writer->Put(((e & 0xFFFF) << size) | bits, static_cast<int>(e >> 16) + size);
+    return e != 0;
   }
   bool Ac(int symbol, uint32_t bits, int count) {
-    const HuffCodeRec& code = ac[symbol];
-    writer->Put((CodeBits(code) << count) | bits, CodeLength(code) + count);
-    return CodeLength(code) != 0;
+    const uint32_t e = ac[symbol];
+    writer->Put(((e & 0xFFFF) << count) | bits, static_cast<int>(e >> 16) + count);
+    return e != 0;
   }
+};
+
+// Where an AC scan takes a block's zigzag mask of non-zero coefficients
+// from: the masks the transform pass stored (one per block of the store),
+// ZigzagMasks on the block, or (neither: a zigzag table that is not a
+// permutation, or the plain form) position by position.
+struct MaskSource {
+  const int16_t* store = nullptr;
+  const uint64_t* stored = nullptr;
+  const ZigzagMasks* tables = nullptr;
 };
 
 // The DC scan: every MCU, each component's blocks in order, the DC
@@ -93,7 +106,7 @@ bool CodeDcScan(const CoefficientLayout& layout, const int16_t* store, int16_t z
 // are 0x20 and the bits 01.
 template <class Sink>
 bool CodeAcScan(const CoefficientLayout& layout, const int16_t* store, int c, int ss, int se, const uint8_t* zz,
-                const ZigzagMasks* masks, Sink& sink) {
+                const MaskSource& masks, Sink& sink) {
   uint32_t eobrun = 0;
   auto flushRun = [&]() {
     const int n = 31 - std::countl_zero(eobrun);
@@ -123,8 +136,10 @@ bool CodeAcScan(const CoefficientLayout& layout, const int16_t* store, int c, in
       // so that runs of zeros cost nothing; position by position in the
       // plain form (also for a zigzag table that is not a permutation).
       uint64_t nonzero = 0;
-      if (masks != nullptr) {
-        nonzero = masks->NonZero(block) & Positions(ss, se);
+      if (masks.stored != nullptr) {
+        nonzero = masks.stored[(block - masks.store) / 64] & Positions(ss, se);
+      } else if (masks.tables != nullptr) {
+        nonzero = masks.tables->NonZero(block) & Positions(ss, se);
       } else {
         for (int k = ss; k <= se; ++k) nonzero |= static_cast<uint64_t>(block[zz[k]] != 0) << k;
       }
@@ -155,7 +170,9 @@ class ProgressiveWriter {
   int16_t Run();
 
  private:
-  int16_t Transform(const CoefficientLayout& layout, uint8_t* head, int16_t* store);
+  // masks: one per block of the store (same order), filled when the
+  // transformer gives them; null when there is no room for them.
+  int16_t Transform(const CoefficientLayout& layout, uint8_t* head, int16_t* store, uint64_t* masks);
   int16_t WriteScan(const ScriptScan& scan, const CoefficientLayout& layout, const int16_t* store,
                     HuffmanStatistics& stats, SegmentWriter& out);
 
@@ -166,42 +183,36 @@ class ProgressiveWriter {
   McuGeometry geo_{};
   uint8_t zz_[64] = {};
   std::optional<ZigzagMasks> masks_;
+  MaskSource maskSource_;
+  bool masksFilled_ = false;  // the transform pass stored every block's mask
 };
 
-int16_t ProgressiveWriter::Transform(const CoefficientLayout& layout, uint8_t* head, int16_t* store) {
-  QuantDivisors divisors[3];
-  for (int c = 0; c < geo_.components; ++c) PrepareDivisors(table_->quantTable[c], divisors[c]);
-  const bool standardDct = HasStandardTransformConstants(*table_);
+int16_t ProgressiveWriter::Transform(const CoefficientLayout& layout, uint8_t* head, int16_t* store, uint64_t* masks) {
   const PixelSource src = PixelSource::From(*image_, geo_);
   McuWorkArea area;
   area.Place(head, geo_);  // the planes; blocks are placed in the store below
+  std::optional<McuTransformer> fast;
+  if (!plain_) fast.emplace(*table_, geo_, src, EdgeFill::kRepeat);
+  masksFilled_ = fast && fast->givesMasks() && masks != nullptr;
+  uint64_t scratchMasks[kMaxBlocksPerMcu];
   const int height = image_->height;
   for (int my = 0; my < layout.mcuRows; ++my) {
     const int y0 = my * geo_.mcuHeight;
     for (int mx = 0; mx < layout.mcuCols; ++mx) {
-      area.blocks = store + layout.McuOffset(mx, my);
-      if (plain_) {
-        reference::GatherMcu(src, geo_, mx * geo_.mcuWidth, y0, area, EdgeFill::kRepeat);
-        reference::ConvertColour(src, geo_, area);
-        reference::SplitBlocks(geo_, area);
-      } else {
-        GatherMcu(src, geo_, mx * geo_.mcuWidth, y0, area, EdgeFill::kRepeat);
-        SplitBlocks(geo_, area);
+      const size_t offset = layout.McuOffset(mx, my);
+      area.blocks = store + offset;
+      if (fast) {
+        fast->Run(mx * geo_.mcuWidth, y0, area, masks != nullptr ? masks + offset / 64 : scratchMasks);
+        continue;
       }
+      reference::GatherMcu(src, geo_, mx * geo_.mcuWidth, y0, area, EdgeFill::kRepeat);
+      reference::ConvertColour(src, geo_, area);
+      reference::SplitBlocks(geo_, area);
       int16_t* block = area.blocks;
       for (int c = 0; c < geo_.components; ++c) {
         for (int b = 0; b < geo_.blocksPerMcu(c); ++b, block += 64) {
-          if (plain_) {
-            reference::ForwardDct(*table_, block);
-            reference::QuantizeBlock(block, table_->quantTable[c]);
-          } else {
-            if (standardDct) {
-              ForwardDct(table_->coefScratch, block);
-            } else {
-              reference::ForwardDct(*table_, block);
-            }
-            QuantizeBlock(block, divisors[c]);
-          }
+          reference::ForwardDct(*table_, block);
+          reference::QuantizeBlock(block, table_->quantTable[c]);
         }
       }
     }
@@ -223,7 +234,7 @@ int16_t ProgressiveWriter::WriteScan(const ScriptScan& scan, const CoefficientLa
   table_->statsSwitch = 1;
   SymbolCounter counter{{stats.freq[0], stats.freq[1], stats.freq[1]}, stats.freq[0]};
   const bool counted = scan.dc ? CodeDcScan(layout, store, zz_[0], counter)
-                               : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, masks_ ? &*masks_ : nullptr, counter);
+                               : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, maskSource_, counter);
   if (!counted) {
     table_->statsSwitch = 0;
     return RK_ERR_UNSUPPORTED;  // a value without a size category (not from 8-bit samples)
@@ -267,14 +278,16 @@ int16_t ProgressiveWriter::WriteScan(const ScriptScan& scan, const CoefficientLa
   // Write the scan, its last byte completed with 1-bits through the writer
   // (a byte that becomes 0xFF gets its stuffing byte).
   BitWriter writer(out.cursor(), out.left());
-  const HuffCodeRec* dc0 = table_->dcCodeTable[0];
-  const HuffCodeRec* dc1 = table_->dcCodeTable[geo_.components == 3 ? 1 : 0];
-  SymbolWriter sink{&writer, {dc0, dc1, dc1}, table_->acCodeTable[scan.component == 0 ? 0 : 1]};
+  PackedCodes codes[2];
+  const HuffCodeRec* ac = table_->acCodeTable[scan.component == 0 ? 0 : 1];
+  PackCodes(table_->dcCodeTable[0], ac, codes[0]);
+  PackCodes(table_->dcCodeTable[geo_.components == 3 ? 1 : 0], ac, codes[1]);
+  SymbolWriter sink{&writer, {codes[0].dc, codes[1].dc, codes[1].dc}, codes[0].ac};
   table_->streamData = out.cursor();
   table_->streamLength = out.left();
   table_->dcPredictor[0] = table_->dcPredictor[1] = table_->dcPredictor[2] = 0;
   const bool coded = scan.dc ? CodeDcScan(layout, store, zz_[0], sink)
-                             : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, masks_ ? &*masks_ : nullptr, sink);
+                             : CodeAcScan(layout, store, scan.component, scan.ss, scan.se, zz_, maskSource_, sink);
   writer.PadWithOnes();
   writer.Flush();
   if (!coded) return RK_ERR_FORMAT;
@@ -324,21 +337,39 @@ int16_t ProgressiveWriter::Run() {
 
   // Work area: head (block buffer and MCU planes), coefficient store,
   // statistics area. The statistics start on an 8-byte boundary inside
-  // their 6400 bytes (the builder's arrays take 5206).
+  // their 6400 bytes (the builder's arrays take 5206). The zigzag masks of
+  // the blocks (8 bytes a block, an eighth of the store's coefficients)
+  // follow the coefficients where the store's room holds them (4:2:2 and
+  // 4:2:0 use half or two thirds of it), else the end of an area that the
+  // writer allocates itself; a work shop without room for them leaves the
+  // AC scans to find each mask from the block.
   const CoefficientLayout layout(geo_, image_->width, image_->height);
   const uint64_t head = ProgressiveHeadBytes(geo_);
   const uint64_t room = ProgressiveStoreRoom(geo_, image_->width, image_->height);
+  const uint64_t storeBytes = 2 * static_cast<uint64_t>(layout.coefficientCount());
+  const uint64_t maskBytes = layout.coefficientCount() / 8 + 8;  // + 8 for alignment
+  const bool masksInRoom = room - storeBytes >= maskBytes;
   const uint64_t total = head + room + kHuffmanStatisticsBytes;
   if (table_->workShop != nullptr && total > 0xFFFFFFFFull) return RK_ERR_MEMORY;
-  Scratch scratch(table_, static_cast<size_t>(total));
+  const bool ownArea = table_->workShop == nullptr;
+  Scratch scratch(table_, static_cast<size_t>(total + (ownArea && !masksInRoom ? maskBytes : 0)));
   if (!scratch.ok()) return RK_ERR_MEMORY;
   auto* store = reinterpret_cast<int16_t*>(scratch.data() + head);
   uint8_t* statsBytes = scratch.data() + head + room;
   statsBytes += (8 - reinterpret_cast<uintptr_t>(statsBytes) % 8) % 8;
   static_assert(sizeof(HuffmanStatistics) + 7 <= kHuffmanStatisticsBytes);
   auto* stats = reinterpret_cast<HuffmanStatistics*>(statsBytes);
+  uint64_t* storedMasks = nullptr;
+  if (masksInRoom || ownArea) {
+    uint8_t* at = masksInRoom ? scratch.data() + head + storeBytes : scratch.data() + total;
+    at += (8 - reinterpret_cast<uintptr_t>(at) % 8) % 8;
+    storedMasks = reinterpret_cast<uint64_t*>(at);
+  }
 
-  int16_t result = Transform(layout, scratch.data(), store);
+  int16_t result = Transform(layout, scratch.data(), store, storedMasks);
+  maskSource_.store = store;
+  maskSource_.stored = masksFilled_ ? storedMasks : nullptr;
+  maskSource_.tables = masks_ ? &*masks_ : nullptr;
   if (result == RK_OK) {
     table_->progStats = stats;
     for (const ScriptScan& scan : ProgressiveScript(geo_.components == 3)) {

@@ -21,4 +21,9 @@ uint8_t NextRestartMarker() {
   return code;
 }
 
+void AdvanceRestartMarkers(uint64_t count) {
+  if (gMarkerModulus == 0 || gMarkerModulus > 8) gMarkerModulus = 8;
+  gMarkerNumber = static_cast<uint16_t>((gMarkerNumber + count % gMarkerModulus) % gMarkerModulus);
+}
+
 }  // namespace rk

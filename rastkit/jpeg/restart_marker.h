@@ -14,4 +14,12 @@ void ResetRestartMarkers();
 // modulus.
 [[nodiscard]] uint8_t NextRestartMarker();
 
+// Slices of one picture coded on several threads name their markers
+// without the process-wide number: after a reset, the sequential coder's
+// marker number i (from 0) is 0xD0 + i mod 8. Once they are joined, the
+// calling thread moves the number on by the count they wrote, leaving it
+// exactly where `count` calls of NextRestartMarker would.
+[[nodiscard]] constexpr uint8_t RestartMarkerCode(uint64_t i) { return static_cast<uint8_t>(0xD0 + i % 8); }
+void AdvanceRestartMarkers(uint64_t count);
+
 }  // namespace rk

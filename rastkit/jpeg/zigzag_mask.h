@@ -17,9 +17,10 @@ namespace rk {
 // 6 (zigzag positions of 0, 1 and 3).
 class ZigzagMasks {
  public:
-  // zz must be a permutation of 0..63.
-  explicit ZigzagMasks(const uint8_t* zz) {
-    uint8_t position[64];
+  // zz must be a permutation of 0..63. Usable at compile time (the vector
+  // encoders build their standard-order table from it).
+  constexpr explicit ZigzagMasks(const uint8_t* zz) : rows_{} {
+    uint8_t position[64] = {};
     for (int k = 0; k < 64; ++k) position[zz[k]] = static_cast<uint8_t>(k);
     for (int r = 0; r < 8; ++r) {
       rows_[r][0] = 0;
@@ -29,6 +30,8 @@ class ZigzagMasks {
       }
     }
   }
+  // The zigzag bits of row r's natural flags.
+  [[nodiscard]] constexpr uint64_t RowBits(int r, unsigned flags) const { return rows_[r][flags & 0xFF]; }
   [[nodiscard]] uint64_t NonZero(const int16_t* block) const {
     uint64_t mask = 0;
     for (int r = 0; r < 8; ++r) {

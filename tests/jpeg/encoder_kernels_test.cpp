@@ -8,12 +8,14 @@
 #include <random>
 #include <vector>
 
+#include "encode_helpers.h"
 #include "jpeg/baseline_encode.h"
 #include "jpeg/bit_writer.h"
 #include "jpeg/encode_pixels.h"
 #include "jpeg/forward_dct.h"
 #include "jpeg/geometry.h"
 #include "jpeg/huffman_encode.h"
+#include "jpeg/mcu_transform.h"
 #include "jpeg/mcu_work_area.h"
 #include "jpeg/quantize.h"
 #include "std_tables.h"
@@ -453,5 +455,81 @@ TEST(PixelStages, OutsideTheImageIsBlackAndRgbToYccValuesHold) {
     ASSERT_EQ(area.plane[2][i], 0) << i;
   }
 }
+
+// ---------------------------------------------------------------------------
+// The shared MCU transform (vector gatherers, transform, quantisation and
+// zigzag masks at the active level) against the plain pipeline, on noise
+// with a checkerboard of 0 and 255 (the largest coefficients) in the first
+// MCUs, interior and edge MCUs, and quantisation tables of ones (nothing
+// rounds away), the scaled defaults and entries above 255 (which the vector
+// quantiser leaves to the plain one).
+
+struct TransformCase {
+  const char* name;
+  uint16_t format;
+  int quant;  // 0: all ones, 1: defaults at scale 0.25, 2: defaults with entries of 300
+};
+
+class McuTransform : public testing::TestWithParam<TransformCase> {};
+
+TEST_P(McuTransform, EqualsThePlainPipelineAtEveryLevel) {
+  const TransformCase& tc = GetParam();
+  ModuleTable table;
+  const double scale = 0.25;
+  RkSetQuantizeScaleFactor(table.get(), &scale, &scale);
+  for (uint16_t* q : {table->quantTable[0], table->quantTable[1]}) {
+    for (int i = 0; i < 64; ++i) {
+      if (tc.quant == 0) q[i] = 1;
+      if (tc.quant == 2 && i % 7 == 3) q[i] = 300;
+    }
+  }
+  rktest::Rgb img = rktest::MakeNoise(70, 40, 5);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      for (int c = 0; c < 3; ++c) img.px[3 * (y * img.width + x) + c] = ((x + y + c) & 1) ? 255 : 0;
+    }
+  }
+  rktest::Bitmap24 bmp(img);
+  ImageBlkAttrRec rec{};
+  bmp.Describe(rec);
+  rec.format = tc.format;
+  rk::McuGeometry geo;
+  rk::ComputeMcuGeometry(tc.format, geo);
+  const rk::PixelSource src = rk::PixelSource::From(rec, geo);
+  std::vector<uint8_t> fastMem(rk::McuWorkArea::Bytes(geo)), plainMem(rk::McuWorkArea::Bytes(geo));
+  rk::McuWorkArea fast, plain;
+  fast.Place(fastMem.data(), geo);
+  plain.Place(plainMem.data(), geo);
+  rktest::AtEverySimdLevel([&] {
+    rk::McuTransformer transformer(*table.get(), geo, src, rk::EdgeFill::kRepeat);
+    const rk::McuBlocks& blocks = transformer.blocks();
+    for (int y0 = 0; y0 < img.height; y0 += geo.mcuHeight) {
+      for (int x0 = 0; x0 < img.width; x0 += geo.mcuWidth) {
+        uint64_t masks[rk::kMaxBlocksPerMcu] = {};
+        transformer.Run(x0, y0, fast, masks);
+        rk::reference::GatherMcu(src, geo, x0, y0, plain, rk::EdgeFill::kRepeat);
+        rk::reference::ConvertColour(src, geo, plain);
+        rk::reference::SplitBlocks(geo, plain);
+        for (int b = 0; b < blocks.count; ++b) {
+          int16_t* block = plain.blocks + 64 * b;
+          rk::reference::ForwardDct(*table.get(), block);
+          rk::reference::QuantizeBlock(block, table->quantTable[blocks.component[b]]);
+          ASSERT_EQ(0, std::memcmp(fast.blocks + 64 * b, block, 128)) << "MCU " << x0 << "," << y0 << " block " << b;
+          if (!transformer.givesMasks()) continue;
+          uint64_t expected = 0;
+          for (int k = 1; k < 64; ++k) expected |= uint64_t{block[rk::kZigzag[k]] != 0} << k;
+          ASSERT_EQ(masks[b] & ~uint64_t{1}, expected) << "MCU " << x0 << "," << y0 << " block " << b;
+        }
+      }
+    }
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, McuTransform,
+                         testing::Values(TransformCase{"Colour2x1Ones", 0x3001, 0}, TransformCase{"Colour2x1", 0x3001, 1},
+                                         TransformCase{"Colour2x2Ones", 0x3005, 0}, TransformCase{"Colour2x2", 0x3005, 1},
+                                         TransformCase{"Colour2x2Wide", 0x3005, 2}, TransformCase{"Colour1x1", 0x3000, 1},
+                                         TransformCase{"Grey", 0x1000, 0}),
+                         [](const testing::TestParamInfo<TransformCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

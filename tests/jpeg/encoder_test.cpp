@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "encode_helpers.h"
 #include "jpeg/baseline_encode.h"
 #include "rastkit.h"
 #include "test_images.h"
@@ -61,12 +62,14 @@ TEST_P(FastAndPlainPipelines, GiveTheSameBytes) {
   const PipelineCase& pc = GetParam();
   const Rgb img = pc.noise ? rktest::MakeNoise(75, 41, 3) : rktest::MakePhotoLike(75, 41, 3);
   Bitmap24 bmp(img);
-  const auto fast = Scan(bmp, pc.format, pc.restart, 200000);
   const auto plain = Scan(bmp, pc.format, pc.restart, 200000, rk::EncodeKernels::kReference);
-  ASSERT_EQ(fast.result, RK_OK);
   ASSERT_EQ(plain.result, RK_OK);
-  ASSERT_GT(fast.record.dataLength, 0u);
-  EXPECT_EQ(Written(fast), Written(plain));
+  ASSERT_GT(plain.record.dataLength, 0u);
+  rktest::AtEverySimdLevel([&] {
+    const auto fast = Scan(bmp, pc.format, pc.restart, 200000);
+    ASSERT_EQ(fast.result, RK_OK);
+    EXPECT_EQ(Written(fast), Written(plain));
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(
