@@ -27,6 +27,7 @@
 #include "memory.h"
 #include "restart_resync.h"
 #include "scan_reader.h"
+#include "simd_level.h"
 #include "table_check.h"
 #include "zigzag_mask.h"
 
@@ -615,19 +616,19 @@ ProgressiveDecoder::Walk ProgressiveDecoder::WalkStream() {
 int16_t ProgressiveDecoder::Reconstruct(int16_t* planes) {
   const bool rgb = (image_->codecFlags & RK_CODEC_FLAG_RGB) != 0;
   const int height = image_->height;
+  const SimdLevel level = ActiveSimdLevel();
+  const uint16_t* quant[48];
+  for (int c = 0, b = 0; c < geo_.components; ++c) {
+    for (int n = 0; n < geo_.blocksPerMcu(c); ++n) quant[b++] = table_->quantTable[c];
+  }
   for (int my = 0; my < layout_->mcuRows; ++my) {
     const int y0 = my * geo_.mcuHeight;
     int16_t* mcu = store_ + layout_->McuOffset(0, my);
     for (int mx = 0; mx < layout_->mcuCols; ++mx, mcu += layout_->blocksPerMcu * 64) {
-      int16_t* block = mcu;
-      for (int c = 0; c < geo_.components; ++c) {
-        for (int b = 0; b < geo_.blocksPerMcu(c); ++b, block += 64) {
-          DequantizeTransformBlock(table_, block, table_->quantTable[c]);
-        }
-      }
+      DequantizeTransformBlocks(table_, mcu, quant, layout_->blocksPerMcu, level);
       const McuSource source{&geo_, mcu, rgb, mx * geo_.mcuWidth, y0};
       if (target_.separate) {
-        ReconstructMcu(source, planes, target_);
+        ReconstructMcu(source, planes, target_, level);
       } else {
         ReconstructMcuReference(source, planes, target_);
       }
