@@ -144,7 +144,7 @@ void HuffLookup::BuildSearch(const HuffCodeRec* codes, unsigned count) {
 BlockDecoder::BlockDecoder(ModuleTableRec* table) : table_(table) { Reload(); }
 
 void BlockDecoder::Sync() const {
-  table_->bitPos = RawBitPos(reg_);
+  table_->bitPos = register_.RawBitPos();
   table_->decodeError = error_;
 }
 
@@ -158,120 +158,13 @@ void BlockDecoder::Reload() {
     seen |= uint64_t{1} << zigzag_[k];
   }
   zigzagIsPermutation_ = seen == ~uint64_t{0};
-  Restart(table_->bitPos);
-}
-
-void BlockDecoder::Restart(uint32_t bitPos) {
-  stuffCount_ = 0;
-  reg_ = Reg{};
-  const uint32_t current = bitPos / 8;
-  // The register starts on a byte that is data for certain: inside the
-  // data, not 0xFF, not after 0xFF. Anything else waits for the plain
-  // reader (limit = next: nothing is loaded).
-  const bool plain = current < length_ && data_[current] != 0xFF &&
-                     (current == 0 || data_[current - 1] != 0xFF);
-  const unsigned offset = bitPos % 8;
-  if (!plain) {
-    // Held as "offset bits of byte `current` consumed", loading nothing.
-    reg_.next = current;
-    reg_.limit = current;
-    reg_.count = 0;
-    startOffset_ = offset;
-    return;
-  }
-  startOffset_ = 0;
-  reg_.bits = (uint64_t{data_[current]} << 56) << offset;
-  reg_.count = 8 - offset;
-  reg_.next = current + 1;
-  reg_.limit = length_;
-}
-
-uint32_t BlockDecoder::RawBitPos(const Reg& r) const {
-  // Walk back from the next byte to load over the bits still held. A
-  // stuffing byte is passed once a bit after it has been taken; while all
-  // the bits after it are still held, the position is at or before it
-  // (resting on the 00 when exactly those bits remain).
-  // Worked example, bytes 12 FF 00 A5 loaded from bit 4: next = 4, 20 bits
-  // held, stuffing at 2. The 8 bits after it (A5) are held, so the walk
-  // goes to 8 * 2 = 16 with 12 bits left: 16 - 12 = 4. After 12 bits are
-  // taken, 8 remain: 16 - 0 = 16, on the 00. After 16 bits, 4 remain,
-  // fewer than the 8 after the stuffing: 32 - 4 = 28.
-  uint32_t raw = 8 * r.next;
-  uint32_t remaining = r.count;
-  for (unsigned i = 0; i < stuffCount_; ++i) {
-    const uint32_t z = stuff_[(stuffHead_ - 1 - i) % kStuffSlots];
-    const uint32_t after = raw - 8 * (z + 1);
-    if (remaining < after) break;
-    remaining -= after;
-    raw = 8 * z;
-  }
-  return raw - remaining + startOffset_;
-}
-
-namespace {
-// High bit set in exactly the bytes of x that are zero.
-inline uint64_t ZeroBytes(uint64_t x) {
-  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-  const uint64_t y = (x & kLow7) + kLow7;
-  return ~(y | x | kLow7);
-}
-
-inline uint64_t LoadBigEndian64(const uint8_t* p) {
-  uint64_t word;
-  std::memcpy(&word, p, 8);
-  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-  return word;
-}
-}  // namespace
-
-inline void BlockDecoder::Fill(Reg& r) {
-  // Usual case: eight bytes ahead, none of them 0xFF. The whole word is
-  // ORed in at the register's end; only its whole bytes that fit are
-  // counted, and the bits past them are the stream's next bytes, which a
-  // later fill ORs in again at the same place (the word holds no 0xFF, so
-  // no stuffing shifts them).
-  if (r.limit - r.next >= 8) {
-    const uint64_t word = LoadBigEndian64(data_ + r.next);
-    if (ZeroBytes(~word) == 0) {
-      r.bits |= word >> r.count;
-      const uint32_t take = (63 - r.count) >> 3;
-      r.next += take;
-      r.count += 8 * take;
-      return;
-    }
-  }
-  reg_ = r;
-  FillSlow();
-  r = reg_;
-}
-
-void BlockDecoder::FillSlow() {
-  Reg& r = reg_;
-  while (r.count <= 55 && r.next < r.limit) {
-    const uint8_t byte = data_[r.next];
-    if (byte == 0xFF) {
-      // Data only with its stuffing 00 (inside the data) behind it.
-      if (r.next + 1 >= length_ || data_[r.next + 1] != 0x00) {
-        r.limit = r.next;
-        return;
-      }
-      stuff_[stuffHead_++ % kStuffSlots] = r.next + 1;
-      if (stuffCount_ < kStuffSlots) ++stuffCount_;
-      r.bits |= uint64_t{0xFF} << (56 - r.count);
-      r.count += 8;
-      r.next += 2;
-      continue;
-    }
-    r.bits |= uint64_t{byte} << (56 - r.count);
-    r.count += 8;
-    ++r.next;
-  }
+  register_.Reset(data_, length_, table_->bitPos);
 }
 
 template <bool kAc>
 inline BlockDecoder::Step BlockDecoder::Symbol(Reg& r, const HuffLookup& lookup, unsigned* symbol,
                                                int32_t* value) {
-  if (r.count < 32) Fill(r);
+  if (r.count < 32) register_.Fill(r);
   if (r.count >= 16) {
     // A DC category is the symbol itself; lookups built for DC tables have
     // symbols below 16, where that equals symbol & 15.
@@ -299,15 +192,15 @@ inline BlockDecoder::Step BlockDecoder::Symbol(Reg& r, const HuffLookup& lookup,
       return Step::kOk;
     }
   }
-  reg_ = r;
+  register_.Keep(r);
   const Step step = SlowSymbol(lookup, kAc, symbol, value);
-  r = reg_;
+  r = register_.Hold();
   return step;
 }
 
 BlockDecoder::Step BlockDecoder::SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                             int32_t* value) {
-  BitReader reader(data_, length_, RawBitPos(reg_), error_);
+  BitReader reader(data_, length_, register_.RawBitPos(), error_);
   Step step = Step::kOk;
   unsigned s = 0, len = 0;
   if (!reader.BeginSymbol()) {
@@ -320,7 +213,7 @@ BlockDecoder::Step BlockDecoder::SlowSymbol(const HuffLookup& lookup, bool ac, u
     if (!ReadValue(reader, ac ? (s & 15) : s, value)) step = Step::kError;
   }
   error_ = reader.error();
-  Restart(reader.bitPos());
+  register_.Reset(data_, length_, reader.bitPos());
   return step;
 }
 
@@ -329,7 +222,7 @@ DecodeStatus BlockDecoder::DecodeCleared(int16_t* block, const HuffLookup& dc, c
   // A repeated position in a damaged zigzag order can have a run's zero
   // overwrite an earlier value: only the full decoder writes those zeros.
   if (!zigzagIsPermutation_) return Decode(block, dc, ac, predictor);
-  Reg r = reg_;
+  Reg r = register_.Hold();
   DecodeStatus status = DecodeStatus::kOk;
   unsigned symbol = 0;
   int32_t value = 0;
@@ -360,23 +253,23 @@ DecodeStatus BlockDecoder::DecodeCleared(int16_t* block, const HuffLookup& dc, c
       block[zigzag_[k++]] = static_cast<int16_t>(value);
     }
   }
-  reg_ = r;
+  register_.Keep(r);
   return status;
 }
 
 DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const HuffLookup& ac,
                                   int16_t* predictor) {
-  Reg r = reg_;
+  Reg r = register_.Hold();
   DecodeStatus status = DecodeStatus::kOk;
   unsigned symbol = 0;
   int32_t value = 0;
   Step step = Symbol<false>(r, dc, &symbol, &value);
   if (step == Step::kNoCode) {
-    reg_ = r;
+    register_.Keep(r);
     return DecodeStatus::kNoCode;
   }
   if (step == Step::kError || error_ != 0) {
-    reg_ = r;
+    register_.Keep(r);
     return DecodeStatus::kStreamError;
   }
   *predictor = static_cast<int16_t>(*predictor + value);
@@ -417,7 +310,7 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
     stored[storedCount++] = zigzag_[k];
     block[zigzag_[k++]] = static_cast<int16_t>(value);
   }
-  reg_ = r;
+  register_.Keep(r);
   return status;
 }
 

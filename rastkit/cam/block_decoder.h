@@ -1,18 +1,11 @@
 // Fast entropy decoding of coefficient blocks.
 //
-// BlockDecoder keeps up to 63 upcoming data bits in a register and refills
-// it eight bytes at a time. Data bytes without 0xFF enter it directly; a
-// 0xFF whose stuffing 00 follows enters as data with the 00 stepped over.
-// In such bytes no marker check of the bit reader can fire, so a symbol
-// whose window and value bits are all in the register is decoded with
-// shifts alone. Any symbol that needs a byte beyond (a marker, the end of
-// the data) goes through the plain bit reader of bit_reader.h from the same
+// BlockDecoder decodes blocks from a BitRegister (bit_register.h): symbols
+// whose window and value bits are in the register are decoded with shifts
+// alone; any symbol that needs a byte beyond (a marker, the end of the
+// data) goes through the plain bit reader of bit_reader.h from the same
 // position. After every block the coefficients, the predictor, bitPos,
 // decodeError and the status are exactly those of DecodeBlock.
-//
-// The raw bit position is not counted per symbol: it follows from the next
-// byte to load, the bits still held and the stuffing bytes among them
-// (RawBitPos), worked out only when the table or the plain reader needs it.
 //
 // Typical use:
 //   HuffLookup dc, ac;
@@ -26,6 +19,7 @@
 #include <array>
 #include <cstdint>
 
+#include "cam/bit_register.h"
 #include "cam/kernels.h"
 #include "rastkit.h"
 
@@ -151,57 +145,27 @@ class BlockDecoder {
   // past a restart marker, or cleared the error).
   void Reload();
 
-  // The raw bit position DecodeBlock would have reached (worked out from
-  // the register, see RawBitPos).
-  [[nodiscard]] uint32_t bitPos() const { return RawBitPos(reg_); }
+  // The raw bit position DecodeBlock would have reached.
+  [[nodiscard]] uint32_t bitPos() const { return register_.RawBitPos(); }
   [[nodiscard]] int16_t decodeError() const { return error_; }
 
  private:
   enum class Step : uint8_t { kOk, kError, kNoCode };
-
-  // The register. Data bytes enter it in stream order: bytes other than
-  // 0xFF, and 0xFF bytes whose stuffing 00 follows (the 00 is stepped over
-  // and its raw index recorded). Inside such bytes none of the bit reader's
-  // checks can fire, so symbols are decoded with shifts alone. A 0xFF that
-  // is not followed by 00 (a marker, or the last byte) stops the loading:
-  // `limit` moves to it, and symbols that need bits beyond go through the
-  // plain bit reader.
-  struct Reg {
-    uint64_t bits = 0;   // upcoming data bits, most significant first
-    uint32_t count = 0;  // valid bits in `bits` (at most 63)
-    uint32_t next = 0;   // raw index of the next byte to load
-    uint32_t limit = 0;  // bytes below this index may be loaded
-  };
+  using Reg = BitRegister::Reg;
 
   // One symbol and its value bits: symbol (AC: run/size) and value. The
-  // register lives in the caller's locals; the out-of-line parts take it
-  // through reg_.
+  // register state lives in the caller's locals.
   template <bool kAc>
   [[gnu::always_inline]] inline Step Symbol(Reg& r, const HuffLookup& lookup, unsigned* symbol,
                                             int32_t* value);
-  [[gnu::always_inline]] inline void Fill(Reg& r);
-  [[gnu::noinline]] void FillSlow();
   [[gnu::noinline]] Step SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                     int32_t* value);
-  void Restart(uint32_t bitPos);  // empties the register at a raw bit position
-  [[nodiscard]] uint32_t RawBitPos(const Reg& r) const;
 
   ModuleTableRec* table_;
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
   int16_t error_ = 0;
-  Reg reg_;
-  // Bits of byte `next` already consumed while the register is stopped at
-  // a byte that is not data for certain (see Restart); 0 otherwise.
-  uint32_t startOffset_ = 0;
-  // Raw indexes of the last stuffing bytes stepped over while loading, the
-  // newest at (stuffHead_ - 1) % kStuffSlots. A register of at most 63 bits
-  // holds at most eight 0xFF bytes, so the stuffing bytes it has not yet
-  // passed are among the last nine.
-  static constexpr unsigned kStuffSlots = 16;
-  std::array<uint32_t, kStuffSlots> stuff_{};
-  unsigned stuffHead_ = 0;
-  unsigned stuffCount_ = 0;
+  BitRegister register_;
   std::array<uint8_t, 64> zigzag_{};
   bool zigzagIsPermutation_ = true;
 };

@@ -47,16 +47,16 @@ struct BgrMasks {
 };
 
 RK_AVX2 BgrMasks MakeMasks() {
-  alignas(32) int8_t bytes[3][48];
+  int8_t bytes[3][48];  // rows 48 bytes apart: loaded unaligned
   for (int c = 0; c < 3; ++c) {
     for (int i = 0; i < 48; ++i) bytes[c][i] = static_cast<int8_t>(i % 3 == c ? i / 3 : -128);
   }
   BgrMasks m;
   for (int c = 0; c < 3; ++c) {
-    m.first[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes[c]));
+    m.first[c] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes[c]));
     // Output bytes 32..47 take samples 10.67 .. 15: as indexes into the
     // same 16 bytes they stay below 16.
-    m.second[c] = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes[c] + 32));
+    m.second[c] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes[c] + 32));
   }
   return m;
 }
