@@ -10,6 +10,7 @@
 #include "jpeg/progressive_decode.h"
 #include "jpeg_test_util.h"
 #include "prog_test_util.h"
+#include "simd_levels.h"
 #include "test_images.h"
 
 namespace {
@@ -26,14 +27,16 @@ TEST_P(ProgressiveFixture, DecodesToTheExpectedPictureExactly) {
   const Bytes stream = rktest::ReadFile(base + ".jpg");
   const rktest::Rgb expected = rktest::LoadPpm(base + ".ppm");
   ASSERT_FALSE(stream.empty());
-  for (const progtest::DecodeOptions options : {progtest::DecodeOptions{}, progtest::DecodeOptions{true, true, true}}) {
-    const auto decoded = progtest::ProgressiveDecode(stream, options);
-    ASSERT_EQ(decoded.header, 0);
-    ASSERT_EQ(decoded.result, 0);
-    ASSERT_EQ(decoded.rgb.width, expected.width);
-    ASSERT_EQ(decoded.rgb.height, expected.height);
-    EXPECT_EQ(rktest::Compare(decoded.rgb, expected).maxAbs, 0);
-  }
+  rktest::ForEachSimdLevel([&](rk::SimdLevel) {
+    for (const progtest::DecodeOptions options : {progtest::DecodeOptions{}, progtest::DecodeOptions{true, true, true}}) {
+      const auto decoded = progtest::ProgressiveDecode(stream, options);
+      ASSERT_EQ(decoded.header, 0);
+      ASSERT_EQ(decoded.result, 0);
+      ASSERT_EQ(decoded.rgb.width, expected.width);
+      ASSERT_EQ(decoded.rgb.height, expected.height);
+      EXPECT_EQ(rktest::Compare(decoded.rgb, expected).maxAbs, 0);
+    }
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Prog, ProgressiveFixture,
@@ -117,12 +120,14 @@ TEST_P(PeerProgressive, DecodesExactlyAsTheTranscodedSequentialStream) {
   EXPECT_NE(image.format & RK_FORMAT_PROGRESSIVE, 0);
   EXPECT_EQ(image.dataLength + 2, stream.size());
 
-  for (const progtest::DecodeOptions options :
-       {progtest::DecodeOptions{false, false, false}, progtest::DecodeOptions{true, true, true}}) {
-    const auto decoded = progtest::ProgressiveDecode(stream, options);
-    ASSERT_EQ(decoded.result, 0) << "lut/shop/reference " << options.lut;
-    EXPECT_EQ(rktest::Compare(decoded.rgb, expected.rgb).maxAbs, 0) << "lut/shop/reference " << options.lut;
-  }
+  rktest::ForEachSimdLevel([&](rk::SimdLevel) {
+    for (const progtest::DecodeOptions options :
+         {progtest::DecodeOptions{false, false, false}, progtest::DecodeOptions{true, true, true}}) {
+      const auto decoded = progtest::ProgressiveDecode(stream, options);
+      ASSERT_EQ(decoded.result, 0) << "lut/shop/reference " << options.lut;
+      EXPECT_EQ(rktest::Compare(decoded.rgb, expected.rgb).maxAbs, 0) << "lut/shop/reference " << options.lut;
+    }
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Libjpeg, PeerProgressive, ::testing::ValuesIn(PeerCases()),
