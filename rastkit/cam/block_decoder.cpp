@@ -131,10 +131,13 @@ void HuffLookup::BuildSearch(const HuffCodeRec* codes, unsigned count) {
     if (entry.listCount > 0 || entry.length == 0) continue;
     const unsigned size = entry.symbol & 15u;
     const unsigned bits = entry.length + size;
-    if (bits > kPrimaryBits) continue;
+    if (bits > kPrimaryBits) {
+      short_[e] = Short{entry.symbol, 0, 0, entry.length};
+      continue;
+    }
     const uint32_t valueBits = (e >> (kPrimaryBits - bits)) & ((1u << size) - 1);
     short_[e] = Short{entry.symbol, static_cast<uint8_t>(bits),
-                      static_cast<int16_t>(ExtendValue(valueBits, size))};
+                      static_cast<int16_t>(ExtendValue(valueBits, size)), entry.length};
   }
 }
 
@@ -170,17 +173,18 @@ inline BlockDecoder::Step BlockDecoder::Symbol(Reg& r, const HuffLookup& lookup,
     // symbols below 16, where that equals symbol & 15.
     const uint32_t window = static_cast<uint32_t>(r.bits >> 48);
     const HuffLookup::Short& hit = lookup.ShortCode(window);
-    if (hit.bits != 0 && (kAc || hit.symbol < 16)) {
-      *symbol = hit.symbol;
+    unsigned s = hit.symbol, len = hit.codeLength;
+    if (hit.bits != 0 && (kAc || s < 16)) {
+      *symbol = s;
       *value = hit.value;
       r.bits <<= hit.bits;
       r.count -= hit.bits;
       return Step::kOk;
     }
-    unsigned s = 0, len = 0;
     // The window lies in data bytes, where the byte checks cannot fire:
     // a miss here is a miss of the plain decoder with nothing consumed.
-    if (!lookup.Match(window, &s, &len) || (!kAc && s >= 16)) return Step::kNoCode;
+    if (len == 0 && !lookup.Match(window, &s, &len)) return Step::kNoCode;
+    if (!kAc && s >= 16) return Step::kNoCode;
     const unsigned size = kAc ? (s & 15) : s;
     const unsigned used = len + size;
     if (used <= r.count) {
@@ -192,9 +196,15 @@ inline BlockDecoder::Step BlockDecoder::Symbol(Reg& r, const HuffLookup& lookup,
       return Step::kOk;
     }
   }
+  // Through locals of its own, so that the caller's symbol and value never
+  // have their addresses taken and stay in machine registers.
+  unsigned slowSymbol = 0;
+  int32_t slowValue = 0;
   register_.Keep(r);
-  const Step step = SlowSymbol(lookup, kAc, symbol, value);
+  const Step step = SlowSymbol(lookup, kAc, &slowSymbol, &slowValue);
   r = register_.Hold();
+  *symbol = slowSymbol;
+  *value = slowValue;
   return step;
 }
 

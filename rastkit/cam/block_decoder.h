@@ -62,11 +62,15 @@ class HuffLookup {
   // kPrimaryBits bits hold a whole short code and all of its value bits
   // (size = symbol & 15), `bits` is their count and `value` the extended
   // value; bits 0 otherwise (and always when a lookup buffer that differs
-  // from the code search is in use).
+  // from the code search is in use). Where the code alone fits the first
+  // kPrimaryBits bits (bits 0), codeLength is its length and `symbol` its
+  // symbol, so that the value bits are read without a second lookup; 0
+  // where the code is longer.
   struct Short {
     uint8_t symbol;
     uint8_t bits;
     int16_t value;
+    uint8_t codeLength;
   };
   [[nodiscard]] const Short& ShortCode(uint32_t window) const {
     return short_[(window & 0xFFFFu) >> (16 - kPrimaryBits)];

@@ -77,6 +77,7 @@ class BaselineDecoder {
   PixelTarget target_{};
   SimdLevel level_ = SimdLevel::kNone;
   size_t cols_ = 0;
+  int blocks_ = 0;  // blocks per MCU
   uint32_t interval_ = 0;
   bool rgb_ = false;
   std::array<const uint16_t*, kMaxMcuBlocks> quant_{};
@@ -86,7 +87,7 @@ class BaselineDecoder {
 
 DecodeStatus BaselineDecoder::DecodeMcu(BlockDecoder& decoder, ModuleTableRec* table, int16_t* blocks) {
   // Cleared blocks: the decoder then writes only the coded coefficients.
-  std::memset(blocks, 0, sizeof(int16_t) * 64 * static_cast<size_t>(geo_.totalBlocks()));
+  std::memset(blocks, 0, sizeof(int16_t) * 64 * static_cast<size_t>(blocks_));
   for (int c = 0; c < geo_.components; ++c) {
     const int t = c == 0 ? 0 : 1;
     for (int b = 0; b < geo_.blocksPerMcu(c); ++b, blocks += 64) {
@@ -119,7 +120,9 @@ RunEnd BaselineDecoder::DecodeRange(rk::Run& run, size_t first, size_t end, bool
     bool decoded = false;
     if (!run.skipping) {
       DecodeStatus status = DecodeStatus::kStreamError;
-      const uint32_t mcuStart = decoder.bitPos();
+      // Where the MCU starts matters only for an interval cut short; it is
+      // worked out from the register, so not for every MCU.
+      const uint32_t mcuStart = interval > 0 ? decoder.bitPos() : 0;
       if (decoder.decodeError() == 0) status = DecodeMcu(decoder, table, run.blocks);
       if ((status == DecodeStatus::kNoCode || status == DecodeStatus::kBadRun) && interval > 0 &&
           PaddingThenRestartMarker(table, mcuStart)) {
@@ -131,7 +134,7 @@ RunEnd BaselineDecoder::DecodeRange(rk::Run& run, size_t first, size_t end, bool
         status = DecodeStatus::kStreamError;
       }
       if (status == DecodeStatus::kOk) {
-        DequantizeTransformBlocks(table_, run.blocks, quant_.data(), geo_.totalBlocks(), level_);
+        DequantizeTransformBlocks(table_, run.blocks, quant_.data(), blocks_, level_);
         const McuSource mcu{&geo_, run.blocks, rgb_, x0, y0};
         if (target_.separate) {
           ReconstructMcu(mcu, run.planes, target_, level_);
@@ -227,6 +230,7 @@ Status BaselineDecoder::Run() {
   if (!scratch.ok()) return Status::kMemory;
 
   level_ = ActiveSimdLevel();
+  blocks_ = geo_.totalBlocks();
   for (int t = 0; t < 2; ++t) {
     dc_[t].Build(table_->dcCodeTable[t], 16, table_->huffLut[t]);
     // A lookup buffer marks windows that no code covers with a symbol that
