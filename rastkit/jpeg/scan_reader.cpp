@@ -74,32 +74,31 @@ ScanReader::ScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos, in
 }
 
 template <class Read>
-ReadStep ScanReader::Slow(Reg& r, Read&& read) {
+ReadStep ScanReader::Slow(Read&& read) {
   if (error_ != 0) return ReadStep::kError;
-  PlainScanReader plain(data_, length_, register_.RawBitPos(r), endError_);
+  PlainScanReader plain(data_, length_, register_.RawBitPos(), endError_);
   PlainScanReader::Reg none;
   const ReadStep step = read(plain, none);
   error_ = plain.error();
   // After an error nothing is loaded: every later read fails at once.
   register_.Reset(data_, length_, plain.bitPos(), error_ == 0);
-  r = register_.Hold();
   return step;
 }
 
-ReadStep ScanReader::SlowSymbol(Reg& r, const HuffLookup& lookup, unsigned* symbol) {
-  return Slow(r, [&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.Symbol(n, lookup, symbol); });
+ReadStep ScanReader::SlowSymbol(const HuffLookup& lookup, unsigned* symbol) {
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.Symbol(n, lookup, symbol); });
 }
 
-ReadStep ScanReader::SlowSymbolValue(Reg& r, const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value) {
-  return Slow(r, [&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.SymbolValue(n, lookup, ac, symbol, value); });
+ReadStep ScanReader::SlowSymbolValue(const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value) {
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.SymbolValue(n, lookup, ac, symbol, value); });
 }
 
-ReadStep ScanReader::SlowBits(Reg& r, unsigned n, uint32_t* bits) {
-  return Slow(r, [&](PlainScanReader& p, PlainScanReader::Reg& none) { return p.Bits(none, n, bits); });
+ReadStep ScanReader::SlowBits(unsigned n, uint32_t* bits) {
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& none) { return p.Bits(none, n, bits); });
 }
 
-ReadStep ScanReader::SlowLeadBit(Reg& r, uint32_t* bit) {
-  return Slow(r, [&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.LeadBit(n, bit); });
+ReadStep ScanReader::SlowLeadBit(uint32_t* bit) {
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.LeadBit(n, bit); });
 }
 
 }  // namespace rk

@@ -105,12 +105,12 @@ class ScanReader {
   // Runs one read of the plain reader at the register's position and takes
   // its outcome: whatever the register cannot serve.
   template <class Read>
-  ReadStep Slow(Reg& r, Read&& read);
-  [[gnu::noinline]] ReadStep SlowSymbol(Reg& r, const HuffLookup& lookup, unsigned* symbol);
-  [[gnu::noinline]] ReadStep SlowSymbolValue(Reg& r, const HuffLookup& lookup, bool ac, unsigned* symbol,
+  ReadStep Slow(Read&& read);
+  [[gnu::noinline]] ReadStep SlowSymbol(const HuffLookup& lookup, unsigned* symbol);
+  [[gnu::noinline]] ReadStep SlowSymbolValue(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                              int32_t* value);
-  [[gnu::noinline]] ReadStep SlowBits(Reg& r, unsigned n, uint32_t* bits);
-  [[gnu::noinline]] ReadStep SlowLeadBit(Reg& r, uint32_t* bit);
+  [[gnu::noinline]] ReadStep SlowBits(unsigned n, uint32_t* bits);
+  [[gnu::noinline]] ReadStep SlowLeadBit(uint32_t* bit);
 
   const uint8_t* data_;
   uint32_t length_;
@@ -120,22 +120,30 @@ class ScanReader {
 };
 
 // The register paths, inline in the scan decoders' loops. The slow paths
-// take the register through Keep/Hold, so its address never escapes the
-// loops.
+// take the register through Keep/Hold and write through locals of their
+// own, so that neither the register nor the caller's results ever have
+// their addresses taken and all stay in machine registers.
 
 inline ReadStep ScanReader::Symbol(Reg& r, const HuffLookup& lookup, unsigned* symbol) {
   if (r.count < 16) register_.Fill(r);
   if (r.count >= 16) {
-    unsigned s = 0, len = 0;
+    const uint32_t window = static_cast<uint32_t>(r.bits >> 48);
+    const HuffLookup::Short& hit = lookup.ShortCode(window);
+    unsigned s = hit.symbol, len = hit.codeLength;
     // Inside the register no check can fire: a miss is a miss of the plain
     // reader, with nothing consumed.
-    if (!lookup.Match(static_cast<uint32_t>(r.bits >> 48), &s, &len)) return ReadStep::kNoCode;
+    if (len == 0 && !lookup.Match(window, &s, &len)) return ReadStep::kNoCode;
     r.bits <<= len;
     r.count -= len;
     *symbol = s;
     return ReadStep::kOk;
   }
-  return SlowSymbol(r, lookup, symbol);
+  unsigned slowSymbol = 0;
+  register_.Keep(r);
+  const ReadStep step = SlowSymbol(lookup, &slowSymbol);
+  r = register_.Hold();
+  *symbol = slowSymbol;
+  return step;
 }
 
 inline ReadStep ScanReader::SymbolValue(Reg& r, const HuffLookup& lookup, bool ac, unsigned* symbol,
@@ -153,8 +161,8 @@ inline ReadStep ScanReader::SymbolValue(Reg& r, const HuffLookup& lookup, bool a
       r.count -= hit.bits;
       return ReadStep::kOk;
     }
-    unsigned s = 0, len = 0;
-    if (!lookup.Match(window, &s, &len)) return ReadStep::kNoCode;
+    unsigned s = hit.symbol, len = hit.codeLength;
+    if (len == 0 && !lookup.Match(window, &s, &len)) return ReadStep::kNoCode;
     const unsigned size = ac ? (s & 15) : s;
     if (size <= 16 && len + size <= r.count) {
       const uint64_t after = r.bits << len;
@@ -166,7 +174,14 @@ inline ReadStep ScanReader::SymbolValue(Reg& r, const HuffLookup& lookup, bool a
       return ReadStep::kOk;
     }
   }
-  return SlowSymbolValue(r, lookup, ac, symbol, value);
+  unsigned slowSymbol = 0;
+  int32_t slowValue = 0;
+  register_.Keep(r);
+  const ReadStep step = SlowSymbolValue(lookup, ac, &slowSymbol, &slowValue);
+  r = register_.Hold();
+  *symbol = slowSymbol;
+  *value = slowValue;
+  return step;
 }
 
 inline ReadStep ScanReader::Bits(Reg& r, unsigned n, uint32_t* bits) {
@@ -179,7 +194,12 @@ inline ReadStep ScanReader::Bits(Reg& r, unsigned n, uint32_t* bits) {
     *bits = BitRegister::Take(r, n);
     return ReadStep::kOk;
   }
-  return SlowBits(r, n, bits);
+  uint32_t slowBits = 0;
+  register_.Keep(r);
+  const ReadStep step = SlowBits(n, &slowBits);
+  r = register_.Hold();
+  *bits = slowBits;
+  return step;
 }
 
 inline ReadStep ScanReader::LeadBit(Reg& r, uint32_t* bit) {
@@ -188,7 +208,12 @@ inline ReadStep ScanReader::LeadBit(Reg& r, uint32_t* bit) {
     *bit = BitRegister::Take(r, 1);
     return ReadStep::kOk;
   }
-  return SlowLeadBit(r, bit);
+  uint32_t slowBit = 0;
+  register_.Keep(r);
+  const ReadStep step = SlowLeadBit(&slowBit);
+  r = register_.Hold();
+  *bit = slowBit;
+  return step;
 }
 
 inline ReadStep ScanReader::Bit(Reg& r, uint32_t* bit) {
@@ -197,7 +222,12 @@ inline ReadStep ScanReader::Bit(Reg& r, uint32_t* bit) {
     *bit = BitRegister::Take(r, 1);
     return ReadStep::kOk;
   }
-  return SlowBits(r, 1, bit);
+  uint32_t slowBit = 0;
+  register_.Keep(r);
+  const ReadStep step = SlowBits(1, &slowBit);
+  r = register_.Hold();
+  *bit = slowBit;
+  return step;
 }
 
 // Within the register n single bits and n bits at once are the same bits:
