@@ -61,13 +61,16 @@ class CoefficientRoom {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr size_t kHuge = size_t{2} << 20;
     if (table->workShop == nullptr && size >= 2 * kHuge) {
-      const size_t span = size + kHuge;  // room to start on a 2 MB boundary
+      // Whole 2 MB pages, the last one included (a tail of 4 KB pages
+      // would fault page by page), and room to start on a 2 MB boundary.
+      const size_t huge = (size + kHuge - 1) & ~(kHuge - 1);
+      const size_t span = huge + kHuge;
       void* map = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
       if (map != MAP_FAILED) {
         map_ = map;
         mapBytes_ = span;
         const uintptr_t start = (reinterpret_cast<uintptr_t>(map) + kHuge - 1) & ~uintptr_t{kHuge - 1};
-        madvise(reinterpret_cast<void*>(start), size & ~(kHuge - 1), MADV_HUGEPAGE);  // a hint only
+        madvise(reinterpret_cast<void*>(start), huge, MADV_HUGEPAGE);  // a hint only
         data_ = reinterpret_cast<uint8_t*>(start);
         return;
       }
@@ -284,6 +287,8 @@ class BlockCoder {
         const BlockStep head = RefineSymbol(reg, ac, p1, &s, &run, &value);
         if (head != BlockStep::kOk) return head;
         if ((s & 15) == 0 && run != 15) break;
+        // Runs are short as a rule: clearing bits one by one beats a
+        // branch-free select of the n-th set bit here.
         uint64_t zeros = ~nonzero & band & (~uint64_t{0} << k);
         for (; run > 0 && zeros != 0; --run) zeros &= zeros - 1;
         const int target = zeros != 0 ? std::countr_zero(zeros) : se + 1;
