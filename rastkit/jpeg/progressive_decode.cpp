@@ -155,7 +155,7 @@ class BlockCoder {
   uint32_t eobrun = 0;
 
   // Each procedure takes the reader's register state from the scan loop.
-  BlockStep DcFirst(Reg& reg, int16_t* block, const HuffLookup& dc, int16_t* predictor, int al) {
+  [[gnu::always_inline]] BlockStep DcFirst(Reg& reg, int16_t* block, const HuffLookup& dc, int16_t* predictor, int al) {
     unsigned s = 0;
     int32_t diff = 0;
     const ReadStep step = r_.SymbolValue(reg, dc, false, &s, &diff);
@@ -165,7 +165,7 @@ class BlockCoder {
     return BlockStep::kOk;
   }
 
-  BlockStep DcRefine(Reg& reg, int16_t* block, int al) {
+  [[gnu::always_inline]] BlockStep DcRefine(Reg& reg, int16_t* block, int al) {
     uint32_t bit = 0;
     const ReadStep step = r_.LeadBit(reg, &bit);
     if (step != ReadStep::kOk) return Step(step);
@@ -173,7 +173,7 @@ class BlockCoder {
     return BlockStep::kOk;
   }
 
-  BlockStep AcFirst(Reg& reg, int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
+  [[gnu::always_inline]] BlockStep AcFirst(Reg& reg, int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
     if (eobrun > 0) {
       --eobrun;
       Clear(block, ss, se);
@@ -213,11 +213,11 @@ class BlockCoder {
     return BlockStep::kOk;
   }
 
-  BlockStep AcRefine(Reg& reg, int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
+  [[gnu::always_inline]] BlockStep AcRefine(Reg& reg, int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
     return masks_ != nullptr ? AcRefineMasked(reg, block, ac, ss, se, al) : AcRefinePlain(reg, block, ac, ss, se, al);
   }
 
-  BlockStep Sequential(Reg& reg, int16_t* block, const HuffLookup& dc, const HuffLookup& ac, int16_t* predictor,
+  [[gnu::always_inline]] BlockStep Sequential(Reg& reg, int16_t* block, const HuffLookup& dc, const HuffLookup& ac, int16_t* predictor,
                        int se) {
     const BlockStep step = DcFirst(reg, block, dc, predictor, 0);
     if (step != BlockStep::kOk) return step;
@@ -274,7 +274,7 @@ class BlockCoder {
   // The same reads in the same order, with the positions taken from the
   // block's non-zero mask: a run of R passes the R lowest zero positions
   // from k, the non-zero ones below the next zero get correction bits.
-  BlockStep AcRefineMasked(Reg& reg, int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
+  [[gnu::always_inline]] BlockStep AcRefineMasked(Reg& reg, int16_t* block, const HuffLookup& ac, int ss, int se, int al) {
     const int32_t p1 = 1 << al;
     const uint64_t band = Positions(ss, se);
     const uint64_t nonzero = masks_->NonZero(block) & band;
@@ -313,7 +313,7 @@ class BlockCoder {
   // sign is one bit, and any other size reads the same one bit), ZRL, or
   // R/0 with R < 15 (an end-of-band run of 2^R + R bits blocks, this one
   // included).
-  BlockStep RefineSymbol(Reg& reg, const HuffLookup& ac, int32_t p1, unsigned* s, int* run, int32_t* value) {
+  [[gnu::always_inline]] BlockStep RefineSymbol(Reg& reg, const HuffLookup& ac, int32_t p1, unsigned* s, int* run, int32_t* value) {
     ReadStep step = r_.Symbol(reg, ac, s);
     if (step != ReadStep::kOk) return Step(step);
     *run = static_cast<int>(*s >> 4);
@@ -336,7 +336,7 @@ class BlockCoder {
   // lacks that bit, away from zero: c + (c >= 0 ? p1 : -p1), done without a
   // branch on the (unpredictable) bit: with sign = c >> 15 (0 or -1),
   // (p1 ^ sign) - sign is p1 or -p1.
-  BlockStep CorrectAll(Reg& reg, int16_t* block, uint64_t positions, int32_t p1) {
+  [[gnu::always_inline]] BlockStep CorrectAll(Reg& reg, int16_t* block, uint64_t positions, int32_t p1) {
     while (positions != 0) {
       const unsigned n = std::min(CountPositions(positions), 16u);
       uint32_t bits = 0;
@@ -359,7 +359,7 @@ class BlockCoder {
     return BlockStep::kOk;
   }
 
-  BlockStep Correct(Reg& reg, int16_t& c, int32_t p1, int32_t m1) {
+  [[gnu::always_inline]] BlockStep Correct(Reg& reg, int16_t& c, int32_t p1, int32_t m1) {
     uint32_t bit = 0;
     const ReadStep step = r_.Bit(reg, &bit);
     if (step != ReadStep::kOk) return Step(step);

@@ -124,7 +124,7 @@ class ScanReader {
 // own, so that neither the register nor the caller's results ever have
 // their addresses taken and all stay in machine registers.
 
-inline ReadStep ScanReader::Symbol(Reg& r, const HuffLookup& lookup, unsigned* symbol) {
+[[gnu::always_inline]] inline ReadStep ScanReader::Symbol(Reg& r, const HuffLookup& lookup, unsigned* symbol) {
   if (r.count < 16) register_.Fill(r);
   if (r.count >= 16) {
     const uint32_t window = static_cast<uint32_t>(r.bits >> 48);
@@ -146,7 +146,7 @@ inline ReadStep ScanReader::Symbol(Reg& r, const HuffLookup& lookup, unsigned* s
   return step;
 }
 
-inline ReadStep ScanReader::SymbolValue(Reg& r, const HuffLookup& lookup, bool ac, unsigned* symbol,
+[[gnu::always_inline]] inline ReadStep ScanReader::SymbolValue(Reg& r, const HuffLookup& lookup, bool ac, unsigned* symbol,
                                         int32_t* value) {
   if (r.count < 32) register_.Fill(r);
   if (r.count >= 16) {
@@ -184,7 +184,7 @@ inline ReadStep ScanReader::SymbolValue(Reg& r, const HuffLookup& lookup, bool a
   return step;
 }
 
-inline ReadStep ScanReader::Bits(Reg& r, unsigned n, uint32_t* bits) {
+[[gnu::always_inline]] inline ReadStep ScanReader::Bits(Reg& r, unsigned n, uint32_t* bits) {
   if (n == 0) {
     *bits = 0;
     return ReadStep::kOk;
@@ -202,7 +202,7 @@ inline ReadStep ScanReader::Bits(Reg& r, unsigned n, uint32_t* bits) {
   return step;
 }
 
-inline ReadStep ScanReader::LeadBit(Reg& r, uint32_t* bit) {
+[[gnu::always_inline]] inline ReadStep ScanReader::LeadBit(Reg& r, uint32_t* bit) {
   if (r.count == 0) register_.Fill(r);
   if (r.count > 0) {
     *bit = BitRegister::Take(r, 1);
@@ -216,7 +216,7 @@ inline ReadStep ScanReader::LeadBit(Reg& r, uint32_t* bit) {
   return step;
 }
 
-inline ReadStep ScanReader::Bit(Reg& r, uint32_t* bit) {
+[[gnu::always_inline]] inline ReadStep ScanReader::Bit(Reg& r, uint32_t* bit) {
   if (r.count == 0) register_.Fill(r);
   if (r.count > 0) {
     *bit = BitRegister::Take(r, 1);
@@ -232,7 +232,7 @@ inline ReadStep ScanReader::Bit(Reg& r, uint32_t* bit) {
 
 // Within the register n single bits and n bits at once are the same bits:
 // no check can fire there.
-inline bool ScanReader::CorrectionBits(Reg& r, unsigned n, uint32_t* bits) {
+[[gnu::always_inline]] inline bool ScanReader::CorrectionBits(Reg& r, unsigned n, uint32_t* bits) {
   if (r.count < n) register_.Fill(r);
   if (r.count < n) return false;
   *bits = BitRegister::Take(r, n);
