@@ -5,6 +5,7 @@
 // program's bottom-up BGR bitmap.
 //
 //   jpeg_decode_bench [width height]
+//   jpeg_decode_bench --rss [width height]   peak memory of one decode
 //
 // Ratios are speed ratios, ours / peer (above 1: ours is faster).
 //
@@ -17,12 +18,23 @@
 // close). stb_image (Debian libstb-dev, header-only, also a peer) decodes
 // the same streams the only way it can: to top-down RGB with its own
 // upsampling and, on x86-64, its SSE2 kernels. Times are the best of
-// kRepeats runs in thread CPU time.
+// kRepeats runs in thread CPU time. A second table gives our decoder on each
+// vector level the machine can execute (plain C++, SSE2, AVX2), as the
+// environment variable RASTKIT_SIMD would choose it.
+//
+// --rss measures the memory one decode needs beyond its input and output:
+// with the stream and the output bitmap in memory (and touched), the
+// process's peak resident size is reset (/proc/self/clear_refs), one decode
+// runs, and the growth of the peak over the resident size before it is the
+// decoder's working memory (tables, one row of MCUs, the helper thread's
+// stack). Run it at 12 and 48 megapixels: it should not grow with height.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_JPEG
 #include <stb/stb_image.h>
 #include <turbojpeg.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +46,7 @@
 #include <vector>
 
 #include "rastkit.h"
+#include "simd_level.h"
 
 namespace {
 
@@ -173,19 +186,87 @@ OurTimes OurSeconds(const std::vector<uint8_t>& jpeg, int w, int h, bool withLut
   return t;
 }
 
+// Our decoder (no lookup buffers) on every vector level, best of kRounds,
+// against the best libjpeg-turbo SIMD time of each case.
+void PerLevelReport(const std::vector<std::vector<uint8_t>>& streams, int w, int h,
+                    const std::vector<double>& turboSimd) {
+  const double mp = w * static_cast<double>(h) / 1e6;
+  std::printf("\nours per vector level, MP/s (ratio to tj-simd)\n%-10s", "case");
+  const std::vector<rk::SimdLevel> levels = rk::ExecutableSimdLevels();
+  for (const rk::SimdLevel level : levels) std::printf(" %18s", rk::SimdLevelName(level));
+  std::printf("\n");
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < streams.size(); ++i) {
+    std::printf("%-10s", kCases[i].name);
+    for (const rk::SimdLevel level : levels) {
+      const rk::ScopedSimdLevel active(level);
+      double best = 1e9;
+      for (int round = 0; round < kRounds; ++round) best = std::min(best, OurSeconds(streams[i], w, h, false, out).total);
+      std::printf(" %10.1f (%4.2f)", mp / best, turboSimd[i] / best);
+    }
+    std::printf("\n");
+  }
+}
+
+long StatusKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const size_t n = std::strlen(field);
+  while (std::getline(status, line)) {
+    if (line.compare(0, n, field) == 0) return std::atol(line.c_str() + n + 1);
+  }
+  return -1;
+}
+
+int MemoryReport(int w, int h) {
+  std::vector<uint8_t> jpeg;
+  {
+    const std::vector<uint8_t> rgb = MakePicture(w, h);
+    jpeg = Encode(rgb, w, h, kCases[1]);
+  }
+  std::vector<uint8_t> tableBlock(RkGetCompressBlkSize());
+  auto* table = reinterpret_cast<ModuleTableRec*>(tableBlock.data());
+  RkInitModuleTable(table);
+  std::vector<uint8_t> out(static_cast<size_t>(Stride(w)) * h, 1);
+  const uint32_t size = static_cast<uint32_t>(jpeg.size());
+  ImageBlkAttrRec image{};
+  if (RkDecodeJFIFHeader(table, jpeg.data(), &size, &image) < 0) return 1;
+  image.pixels = out.data();
+  image.rowStride = Stride(w);
+  image.pixelStride = 3;
+  image.blueOffset = 0, image.greenOffset = 1, image.redOffset = 2;
+  image.bottomUp = 1;
+  {
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5";
+  }
+  const long before = StatusKb("VmRSS:");
+  const int16_t result = RkDecompressImageByJPEG(table, &image, nullptr);
+  const long peak = StatusKb("VmHWM:");
+  RkFreeModuleTable(table);
+  std::printf("%d x %d (%.1f MP, %s): stream %zu KB, bitmap %zu KB; resident before decode %ld KB, peak %ld KB: "
+              "working memory %ld KB%s\n",
+              w, h, w * static_cast<double>(h) / 1e6, kCases[1].name, jpeg.size() / 1024, out.size() / 1024, before,
+              peak, peak - before, result == 0 ? "" : " (decode failed)");
+  return result == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool peerChild = false;
+  bool peerChild = false, rss = false;
   int w = 4000, h = 3000;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--peer") == 0) {
       peerChild = true;
+    } else if (std::strcmp(argv[i], "--rss") == 0) {
+      rss = true;
     } else if (i + 1 < argc) {
       w = std::atoi(argv[i]);
       h = std::atoi(argv[++i]);
     }
   }
+  if (rss) return MemoryReport(w, h);
   const std::vector<uint8_t> rgb = MakePicture(w, h);
   const double mp = w * static_cast<double>(h) / 1e6;
   std::vector<std::vector<uint8_t>> streams;
@@ -248,5 +329,8 @@ int main(int argc, char** argv) {
                 b.simd / b.lut, b.simd / b.search, b.stb / b.lut, b.stb / b.search, peer ? b.ratioLow : 0.0,
                 b.ratioHigh);
   }
+  std::vector<double> turboSimd;
+  for (const Best& b : best) turboSimd.push_back(b.simd);
+  PerLevelReport(streams, w, h, turboSimd);
   return 0;
 }

@@ -131,10 +131,13 @@ void HuffLookup::BuildSearch(const HuffCodeRec* codes, unsigned count) {
     if (entry.listCount > 0 || entry.length == 0) continue;
     const unsigned size = entry.symbol & 15u;
     const unsigned bits = entry.length + size;
-    if (bits > kPrimaryBits) continue;
+    if (bits > kPrimaryBits) {
+      short_[e] = Short{entry.symbol, 0, 0, entry.length};
+      continue;
+    }
     const uint32_t valueBits = (e >> (kPrimaryBits - bits)) & ((1u << size) - 1);
     short_[e] = Short{entry.symbol, static_cast<uint8_t>(bits),
-                      static_cast<int16_t>(ExtendValue(valueBits, size))};
+                      static_cast<int16_t>(ExtendValue(valueBits, size)), entry.length};
   }
 }
 
@@ -144,14 +147,13 @@ void HuffLookup::BuildSearch(const HuffCodeRec* codes, unsigned count) {
 BlockDecoder::BlockDecoder(ModuleTableRec* table) : table_(table) { Reload(); }
 
 void BlockDecoder::Sync() const {
-  table_->bitPos = bitPos_;
+  table_->bitPos = register_.RawBitPos();
   table_->decodeError = error_;
 }
 
 void BlockDecoder::Reload() {
   data_ = table_->streamData;
   length_ = data_ == nullptr ? 0 : table_->streamLength;
-  bitPos_ = table_->bitPos;
   error_ = table_->decodeError;
   uint64_t seen = 0;
   for (unsigned k = 0; k < 64; ++k) {
@@ -159,127 +161,56 @@ void BlockDecoder::Reload() {
     seen |= uint64_t{1} << zigzag_[k];
   }
   zigzagIsPermutation_ = seen == ~uint64_t{0};
-  Restart();
+  register_.Reset(data_, length_, table_->bitPos);
 }
 
-void BlockDecoder::Restart() {
-  bits_ = 0;
-  count_ = 0;
-  const uint32_t current = bitPos_ / 8;
-  const bool plain = current < length_ && data_[current] != 0xFF &&
-                     (current == 0 || data_[current - 1] != 0xFF);
-  if (!plain) {
-    next_ = length_;  // nothing enters the register until the next Restart
-    return;
-  }
-  const unsigned offset = bitPos_ % 8;
-  bits_ = (uint64_t{data_[current]} << 56) << offset;
-  count_ = 8 - offset;
-  next_ = current + 1;
-}
-
-namespace {
-// High bit set in exactly the bytes of x that are zero.
-inline uint64_t ZeroBytes(uint64_t x) {
-  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-  const uint64_t y = (x & kLow7) + kLow7;
-  return ~(y | x | kLow7);
-}
-}  // namespace
-
-void BlockDecoder::Refill() {
-  // Eight bytes at a time when they are all there: the register takes as
-  // many whole bytes as fit, up to the first 0xFF.
-  while (count_ <= 56 && next_ < length_) {
-    if (length_ - next_ >= 8) {
-      uint64_t word;
-      std::memcpy(&word, data_ + next_, 8);
-      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-      const unsigned room = (64 - count_) / 8;
-      const uint64_t ff = ZeroBytes(~word);
-      const unsigned plain = ff == 0 ? 8 : static_cast<unsigned>(std::countl_zero(ff)) / 8;
-      const unsigned take = std::min(room, plain);
-      if (take > 0) {
-        const uint64_t chunk = take == 8 ? word : word >> (64 - 8 * take);
-        bits_ |= chunk << (64 - count_ - 8 * take);
-        count_ += 8 * take;
-        next_ += take;
-      }
-      if (take < room) {
-        next_ = length_;  // a 0xFF comes next: the plain bytes end here
-      }
-      return;
-    }
-    const uint8_t byte = data_[next_];
-    if (byte == 0xFF) {
-      next_ = length_;
-      return;
-    }
-    bits_ |= uint64_t{byte} << (56 - count_);
-    count_ += 8;
-    ++next_;
-  }
-}
-
-inline BlockDecoder::Step BlockDecoder::Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
-                                        int32_t* value) {
-  if (count_ < 32) {
-    // Usual case inline: eight bytes ahead, none of them 0xFF. The whole
-    // word is ORed in at the register's end; only its whole bytes that fit
-    // are counted, and the bits past them are the stream's next bits, so a
-    // later refill ORs the same values over them.
-    uint64_t word;
-    if (next_ < length_ && length_ - next_ >= 8) {
-      std::memcpy(&word, data_ + next_, 8);
-      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-      if (ZeroBytes(~word) == 0) {
-        bits_ |= word >> count_;
-        const unsigned take = (63 - count_) >> 3;
-        next_ += take;
-        count_ += 8 * take;
-      } else {
-        Refill();
-      }
-    } else {
-      Refill();
-    }
-  }
-  if (count_ >= 16) {
+template <bool kAc>
+inline BlockDecoder::Step BlockDecoder::Symbol(Reg& r, const HuffLookup& lookup, unsigned* symbol,
+                                               int32_t* value) {
+  if (r.count < 32) register_.Fill(r);
+  if (r.count >= 16) {
     // A DC category is the symbol itself; lookups built for DC tables have
     // symbols below 16, where that equals symbol & 15.
-    const HuffLookup::Short& hit = lookup.ShortCode(static_cast<uint32_t>(bits_ >> 48));
-    if (hit.bits != 0 && (ac || hit.symbol < 16)) {
-      *symbol = hit.symbol;
+    const uint32_t window = static_cast<uint32_t>(r.bits >> 48);
+    const HuffLookup::Short& hit = lookup.ShortCode(window);
+    unsigned s = hit.symbol, len = hit.codeLength;
+    if (hit.bits != 0 && (kAc || s < 16)) {
+      *symbol = s;
       *value = hit.value;
-      bits_ <<= hit.bits;
-      count_ -= hit.bits;
-      bitPos_ += hit.bits;
+      r.bits <<= hit.bits;
+      r.count -= hit.bits;
       return Step::kOk;
     }
-    unsigned s = 0, len = 0;
-    // The window lies in plain bytes, where the byte checks cannot fire:
+    // The window lies in data bytes, where the byte checks cannot fire:
     // a miss here is a miss of the plain decoder with nothing consumed.
-    if (!lookup.Match(static_cast<uint32_t>(bits_ >> 48), &s, &len) || (!ac && s >= 16)) {
-      return Step::kNoCode;
-    }
-    const unsigned size = ac ? (s & 15) : s;
+    if (len == 0 && !lookup.Match(window, &s, &len)) return Step::kNoCode;
+    if (!kAc && s >= 16) return Step::kNoCode;
+    const unsigned size = kAc ? (s & 15) : s;
     const unsigned used = len + size;
-    if (used <= count_) {
-      const uint64_t after = bits_ << len;
+    if (used <= r.count) {
+      const uint64_t after = r.bits << len;
       *value = size == 0 ? 0 : ExtendValue(static_cast<uint32_t>(after >> (64 - size)), size);
       *symbol = s;
-      bits_ <<= used;  // used <= 32
-      count_ -= used;
-      bitPos_ += used;
+      r.bits <<= used;  // used <= 32
+      r.count -= used;
       return Step::kOk;
     }
   }
-  return SlowSymbol(lookup, ac, symbol, value);
+  // Through locals of its own, so that the caller's symbol and value never
+  // have their addresses taken and stay in machine registers.
+  unsigned slowSymbol = 0;
+  int32_t slowValue = 0;
+  register_.Keep(r);
+  const Step step = SlowSymbol(lookup, kAc, &slowSymbol, &slowValue);
+  r = register_.Hold();
+  *symbol = slowSymbol;
+  *value = slowValue;
+  return step;
 }
 
 BlockDecoder::Step BlockDecoder::SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                             int32_t* value) {
-  BitReader reader(data_, length_, bitPos_, error_);
+  BitReader reader(data_, length_, register_.RawBitPos(), error_);
   Step step = Step::kOk;
   unsigned s = 0, len = 0;
   if (!reader.BeginSymbol()) {
@@ -291,9 +222,8 @@ BlockDecoder::Step BlockDecoder::SlowSymbol(const HuffLookup& lookup, bool ac, u
     *symbol = s;
     if (!ReadValue(reader, ac ? (s & 15) : s, value)) step = Step::kError;
   }
-  bitPos_ = reader.bitPos();
   error_ = reader.error();
-  Restart();
+  register_.Reset(data_, length_, reader.bitPos());
   return step;
 }
 
@@ -302,34 +232,56 @@ DecodeStatus BlockDecoder::DecodeCleared(int16_t* block, const HuffLookup& dc, c
   // A repeated position in a damaged zigzag order can have a run's zero
   // overwrite an earlier value: only the full decoder writes those zeros.
   if (!zigzagIsPermutation_) return Decode(block, dc, ac, predictor);
+  Reg r = register_.Hold();
+  DecodeStatus status = DecodeStatus::kOk;
   unsigned symbol = 0;
   int32_t value = 0;
-  Step step = Symbol(dc, false, &symbol, &value);
-  if (step == Step::kNoCode) return DecodeStatus::kNoCode;
-  if (error_ != 0) return DecodeStatus::kStreamError;
-  *predictor = static_cast<int16_t>(*predictor + value);
-  block[zigzag_[0]] = *predictor;
-  // Every position is zero already and each is visited once, so runs, the
-  // end of block and a run past 63 leave nothing to write.
-  for (unsigned k = 1; k < 64;) {
-    step = Symbol(ac, true, &symbol, &value);
-    if (step == Step::kNoCode) return DecodeStatus::kNoCode;
-    if (error_ != 0) return DecodeStatus::kStreamError;
-    if (symbol == 0) return DecodeStatus::kOk;  // end of block
-    k += symbol >> 4;
-    if (k > 63) return DecodeStatus::kBadRun;
-    block[zigzag_[k++]] = static_cast<int16_t>(value);
+  // A decodeError already set on entry stops the block after the DC
+  // symbol, as one set by it does.
+  Step step = Symbol<false>(r, dc, &symbol, &value);
+  if (step == Step::kNoCode) {
+    status = DecodeStatus::kNoCode;
+  } else if (step == Step::kError || error_ != 0) {
+    status = DecodeStatus::kStreamError;
+  } else {
+    *predictor = static_cast<int16_t>(*predictor + value);
+    block[zigzag_[0]] = *predictor;
+    // Every position is zero already and each is visited once, so runs, the
+    // end of block and a run past 63 leave nothing to write.
+    for (unsigned k = 1; k < 64;) {
+      step = Symbol<true>(r, ac, &symbol, &value);
+      if (step != Step::kOk) {
+        status = step == Step::kNoCode ? DecodeStatus::kNoCode : DecodeStatus::kStreamError;
+        break;
+      }
+      if (symbol == 0) break;  // end of block
+      k += symbol >> 4;
+      if (k > 63) {
+        status = DecodeStatus::kBadRun;
+        break;
+      }
+      block[zigzag_[k++]] = static_cast<int16_t>(value);
+    }
   }
-  return DecodeStatus::kOk;
+  register_.Keep(r);
+  return status;
 }
 
 DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const HuffLookup& ac,
                                   int16_t* predictor) {
+  Reg r = register_.Hold();
+  DecodeStatus status = DecodeStatus::kOk;
   unsigned symbol = 0;
   int32_t value = 0;
-  Step step = Symbol(dc, false, &symbol, &value);
-  if (step == Step::kNoCode) return DecodeStatus::kNoCode;
-  if (error_ != 0) return DecodeStatus::kStreamError;
+  Step step = Symbol<false>(r, dc, &symbol, &value);
+  if (step == Step::kNoCode) {
+    register_.Keep(r);
+    return DecodeStatus::kNoCode;
+  }
+  if (step == Step::kError || error_ != 0) {
+    register_.Keep(r);
+    return DecodeStatus::kStreamError;
+  }
   *predictor = static_cast<int16_t>(*predictor + value);
   block[zigzag_[0]] = *predictor;
 
@@ -342,9 +294,11 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
   unsigned storedCount = 1;
   unsigned k = 1;
   while (k < 64) {
-    step = Symbol(ac, true, &symbol, &value);
-    if (step == Step::kNoCode) return DecodeStatus::kNoCode;
-    if (error_ != 0) return DecodeStatus::kStreamError;
+    step = Symbol<true>(r, ac, &symbol, &value);
+    if (step != Step::kOk) {
+      status = step == Step::kNoCode ? DecodeStatus::kNoCode : DecodeStatus::kStreamError;
+      break;
+    }
     const unsigned run = symbol >> 4;
     if (symbol == 0) {  // end of block
       if (zigzagIsPermutation_ && 64 - k > 2 * storedCount) {
@@ -355,17 +309,19 @@ DecodeStatus BlockDecoder::Decode(int16_t* block, const HuffLookup& dc, const Hu
       } else {
         for (; k < 64; ++k) block[zigzag_[k]] = 0;
       }
-      return DecodeStatus::kOk;
+      break;
     }
     if (k + run > 63) {
       for (; k < 64; ++k) block[zigzag_[k]] = 0;
-      return DecodeStatus::kBadRun;
+      status = DecodeStatus::kBadRun;
+      break;
     }
     for (unsigned i = 0; i < run; ++i) block[zigzag_[k++]] = 0;
     stored[storedCount++] = zigzag_[k];
     block[zigzag_[k++]] = static_cast<int16_t>(value);
   }
-  return DecodeStatus::kOk;
+  register_.Keep(r);
+  return status;
 }
 
 }  // namespace rk

@@ -1,15 +1,11 @@
 // Fast entropy decoding of coefficient blocks.
 //
-// BlockDecoder keeps up to 64 upcoming bits in a register and refills it
-// several bytes at a time. Only "plain" bytes enter the register: bytes that
-// are not 0xFF and do not follow a 0xFF (and lie before the stream's end).
-// Inside plain bytes there is no stuffing and no marker check can fire, so a
-// symbol whose window and value bits are all in the register is decoded with
-// shifts alone. Any symbol that needs a byte outside (0xFF, the byte after
-// it, the end of the data) goes through the plain bit reader of
-// bit_reader.h from the same position. After every block the coefficients,
-// the predictor, bitPos, decodeError and the status are exactly those of
-// DecodeBlock.
+// BlockDecoder decodes blocks from a BitRegister (bit_register.h): symbols
+// whose window and value bits are in the register are decoded with shifts
+// alone; any symbol that needs a byte beyond (a marker, the end of the
+// data) goes through the plain bit reader of bit_reader.h from the same
+// position. After every block the coefficients, the predictor, bitPos,
+// decodeError and the status are exactly those of DecodeBlock.
 //
 // Typical use:
 //   HuffLookup dc, ac;
@@ -23,6 +19,7 @@
 #include <array>
 #include <cstdint>
 
+#include "cam/bit_register.h"
 #include "cam/kernels.h"
 #include "rastkit.h"
 
@@ -65,11 +62,15 @@ class HuffLookup {
   // kPrimaryBits bits hold a whole short code and all of its value bits
   // (size = symbol & 15), `bits` is their count and `value` the extended
   // value; bits 0 otherwise (and always when a lookup buffer that differs
-  // from the code search is in use).
+  // from the code search is in use). Where the code alone fits the first
+  // kPrimaryBits bits (bits 0), codeLength is its length and `symbol` its
+  // symbol, so that the value bits are read without a second lookup; 0
+  // where the code is longer.
   struct Short {
     uint8_t symbol;
     uint8_t bits;
     int16_t value;
+    uint8_t codeLength;
   };
   [[nodiscard]] const Short& ShortCode(uint32_t window) const {
     return short_[(window & 0xFFFFu) >> (16 - kPrimaryBits)];
@@ -148,27 +149,27 @@ class BlockDecoder {
   // past a restart marker, or cleared the error).
   void Reload();
 
-  [[nodiscard]] uint32_t bitPos() const { return bitPos_; }
+  // The raw bit position DecodeBlock would have reached.
+  [[nodiscard]] uint32_t bitPos() const { return register_.RawBitPos(); }
   [[nodiscard]] int16_t decodeError() const { return error_; }
 
  private:
   enum class Step : uint8_t { kOk, kError, kNoCode };
-  // One symbol and its value bits: run (AC) and value.
-  [[gnu::always_inline]] inline Step Symbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
+  using Reg = BitRegister::Reg;
+
+  // One symbol and its value bits: symbol (AC: run/size) and value. The
+  // register state lives in the caller's locals.
+  template <bool kAc>
+  [[gnu::always_inline]] inline Step Symbol(Reg& r, const HuffLookup& lookup, unsigned* symbol,
                                             int32_t* value);
   [[gnu::noinline]] Step SlowSymbol(const HuffLookup& lookup, bool ac, unsigned* symbol,
                                     int32_t* value);
-  void Refill();
-  void Restart();  // empties the register at bitPos_
 
   ModuleTableRec* table_;
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
-  uint32_t bitPos_ = 0;  // raw position of the register's first bit
   int16_t error_ = 0;
-  uint64_t bits_ = 0;    // upcoming bits, most significant first
-  unsigned count_ = 0;   // valid bits in bits_
-  uint32_t next_ = 0;    // next byte to load; bitPos_ + count_ == 8 * next_
+  BitRegister register_;
   std::array<uint8_t, 64> zigzag_{};
   bool zigzagIsPermutation_ = true;
 };

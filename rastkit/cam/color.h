@@ -24,8 +24,13 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "cam/simd_target.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if RK_X86_SIMD
+#include <immintrin.h>
 #endif
 
 namespace rk {
@@ -114,6 +119,40 @@ struct RgbBytes8 {
                      _mm_madd_epi16(_mm_unpackhi_epi16(cb, one), toBlue));
   return out;
 }
+#endif
+
+#if RK_X86_SIMD
+// The chrominance terms of ChromaTermsOf on eight (Cb, Cr) pairs in 16-bit
+// lanes, for Cb and Cr within -kChromaShortRange..kChromaShortRange - 1
+// (valid streams stay far inside), where every term fits in 16 bits and
+// Y + term saturated to 16 bits clamps to 0..255 exactly as the 32-bit sum.
+// Red and blue split their weight into 256 + a rest below 256:
+//   (359 Cr + 128) >> 8 = Cr + ((103 Cr + 128) >> 8)
+//                       = Cr + ((13184 Cr + 2^14) >> 15) = Cr + pmulhrsw(Cr, 103 * 128),
+// multiplying the fraction by 128 / 128 (103 * 128 = 13184 fits a 16-bit
+// lane); blue likewise with 454 - 256 = 198. Green sums two products before
+// its one rounding, so it keeps the 32-bit pmaddwd of YccToRgb8.
+inline constexpr int32_t kChromaShortRange = 16384;
+static_assert((kCbToBlue * kChromaShortRange + 128) >> 8 < 32768 &&
+              ((kCbToGreen + kCrToGreen) * kChromaShortRange + 128) >> 8 < 32768 &&
+              (kCrToRed * kChromaShortRange + 128) >> 8 < 32768);
+static_assert((kCrToRed - 256) * 128 < 32768 && (kCbToBlue - 256) * 128 < 32768);
+struct ChromaTerms8 {
+  __m128i red, green, blue;
+};
+RK_AVX2 inline ChromaTerms8 ChromaTerms8Of(__m128i cb, __m128i cr) {
+  const __m128i toGreen = _mm_set1_epi32((-kCbToGreen & 0xFFFF) | -kCrToGreen * 65536);
+  const __m128i round = _mm_set1_epi32(128);
+  const __m128i lo = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), toGreen), round), 8);
+  const __m128i hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), toGreen), round), 8);
+  return {_mm_add_epi16(cr, _mm_mulhrs_epi16(cr, _mm_set1_epi16((kCrToRed - 256) * 128))),
+          _mm_packs_epi32(lo, hi),
+          _mm_add_epi16(cb, _mm_mulhrs_epi16(cb, _mm_set1_epi16((kCbToBlue - 256) * 128)))};
+}
+// y + term on sixteen 16-bit lanes, saturated: with the term inside 16
+// bits the saturation keeps the sign and the side of 255 of the exact sum,
+// so a packus to bytes afterwards clamps exactly as Clamp255 does.
+RK_AVX2 inline __m256i AddTerm16(__m256i y, __m256i term) { return _mm256_adds_epi16(y, term); }
 #endif
 
 }  // namespace rk

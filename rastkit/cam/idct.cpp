@@ -17,6 +17,8 @@
 #include <cstring>
 
 #include "cam/kernels.h"
+#include "cam/simd_target.h"
+#include "simd_level.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -240,19 +242,45 @@ void TransformSimd(const ModuleTableRec* table, int16_t* block, const uint16_t* 
 
 void DequantizeTransformBlock(const ModuleTableRec* table, int16_t* block, const uint16_t* quant) {
 #if defined(__SSE2__)
-  TransformSimd(table, block, quant);
-#else
-  DequantizeBlock(block, quant);
-  InverseTransformBlock(table, block);
+  if (ActiveSimdLevel() != SimdLevel::kNone) {
+    TransformSimd(table, block, quant);
+    return;
+  }
 #endif
+  DequantizeBlock(block, quant);
+  scalar::InverseTransformBlock(table, block);
 }
 
 void InverseTransformBlock(const ModuleTableRec* table, int16_t* block) {
 #if defined(__SSE2__)
-  TransformSimd(table, block, nullptr);
-#else
-  scalar::InverseTransformBlock(table, block);
+  if (ActiveSimdLevel() != SimdLevel::kNone) {
+    TransformSimd(table, block, nullptr);
+    return;
+  }
 #endif
+  scalar::InverseTransformBlock(table, block);
+}
+
+void DequantizeTransformBlocks(const ModuleTableRec* table, int16_t* blocks, const uint16_t* const* quant,
+                               int count, SimdLevel level) {
+  switch (level) {
+#if RK_X86_SIMD
+    case SimdLevel::kAvx2:
+      avx2::DequantizeTransformBlocks(table->idctConst, blocks, quant, count);
+      return;
+#endif
+#if defined(__SSE2__)
+    case SimdLevel::kSse2:
+      for (int i = 0; i < count; ++i) TransformSimd(table, blocks + 64 * i, quant[i]);
+      return;
+#endif
+    default:
+      for (int i = 0; i < count; ++i) {
+        DequantizeBlock(blocks + 64 * i, quant[i]);
+        scalar::InverseTransformBlock(table, blocks + 64 * i);
+      }
+      return;
+  }
 }
 
 namespace scalar {

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "rastkit.h"
+#include "simd_level.h"
 
 namespace rk {
 
@@ -55,7 +56,20 @@ void InverseTransformBlock(const ModuleTableRec* table, int16_t* block);
 
 // DequantizeBlock then InverseTransformBlock, in one pass over the block
 // where SIMD allows (the products are taken as the rows are loaded).
+// These two follow ActiveSimdLevel(): kNone runs the scalar transform.
 void DequantizeTransformBlock(const ModuleTableRec* table, int16_t* block, const uint16_t* quant);
+
+// DequantizeTransformBlock on `count` consecutive blocks of 64 (block i with
+// quant[i]) with the kernels of `level`, which the caller chose once for its
+// whole picture: scalar (kNone), SSE2 one block at a time, AVX2 two blocks
+// at a time (idct_avx2.cpp). The results are the same on every level.
+void DequantizeTransformBlocks(const ModuleTableRec* table, int16_t* blocks, const uint16_t* const* quant,
+                               int count, SimdLevel level);
+
+namespace avx2 {
+// Only on a CPU with AVX2 (DequantizeTransformBlocks chooses).
+void DequantizeTransformBlocks(const int16_t* idctConst, int16_t* blocks, const uint16_t* const* quant, int count);
+}  // namespace avx2
 
 // The scalar transform (used where SSE2 is missing), kept testable beside
 // the SIMD one.

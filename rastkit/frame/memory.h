@@ -37,7 +37,8 @@ class Scratch {
  private:
   static constexpr size_t kHugeAreaBytes = size_t{4} << 20;
   uint8_t* data_ = nullptr;
-  size_t mapped_ = 0;  // bytes mapped by this Scratch, else 0
+  void* map_ = nullptr;  // the mapping that holds data_, when mapped
+  size_t mapped_ = 0;    // bytes mapped by this Scratch, else 0
   bool owned_ = false;
 };
 

@@ -240,7 +240,10 @@ Status JfifParser::Run(int32_t* soi) {
   int64_t i = 0;
   while (i < limit) {
     if (data_[i] != 0xFF) {
-      ++i;
+      // The entropy-coded data is most of the stream: memchr finds its
+      // next 0xFF many bytes at a time.
+      const void* ff = std::memchr(data_ + i, 0xFF, static_cast<size_t>(limit - i));
+      i = ff == nullptr ? limit : static_cast<const uint8_t*>(ff) - data_;
       continue;
     }
     const uint8_t m = data_[i + 1];

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cam/color.h"
+#include "cam/simd_target.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -150,11 +151,12 @@ struct ComponentRows {
 // block sample (r, s / fx) of the block that covers it. Component 0 of a
 // YCbCr stream gets its level shift here (+128, wrapping like the 16-bit
 // plane). vr is the row within the component's span (MCU row / fy).
+template <bool kSse2>
 inline void BuildRow(const ComponentRows& comp, int vr, int16_t bias, int16_t* out) {
   const int16_t* row = comp.blocks + 64 * ((vr >> 3) * comp.bw) + 8 * (vr & 7);
   const int fx = comp.fx;
 #if defined(__SSE2__)
-  if (fx <= 2) {
+  if (kSse2 && fx <= 2) {
     const __m128i add = _mm_set1_epi16(bias);
     for (int bi = 0; bi < comp.bw; ++bi, row += 64) {
       const __m128i v = _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)), add);
@@ -180,11 +182,12 @@ inline void BuildRow(const ComponentRows& comp, int vr, int16_t bias, int16_t* o
 inline uint8_t Saturate(int32_t v) { return static_cast<uint8_t>(Clamp255(v)); }
 
 // YCbCr rows to clamped R, G, B bytes, n <= kMaxMcuWidth samples.
+template <bool kSse2>
 void ConvertYcc(const int16_t* y, const int16_t* cb, const int16_t* cr, uint8_t* r, uint8_t* g, uint8_t* b,
                 int n) {
   int s = 0;
 #if defined(__SSE2__)
-  for (; s + 8 <= n; s += 8) {
+  for (; kSse2 && s + 8 <= n; s += 8) {
     const RgbBytes8 v = YccToRgb8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y + s)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + s)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + s)));
@@ -202,10 +205,11 @@ void ConvertYcc(const int16_t* y, const int16_t* cb, const int16_t* cr, uint8_t*
 }
 
 // Signed 16-bit samples to 0..255.
+template <bool kSse2>
 void Clamp16(const int16_t* v, uint8_t* out, int n) {
   int s = 0;
 #if defined(__SSE2__)
-  for (; s + 8 <= n; s += 8) {
+  for (; kSse2 && s + 8 <= n; s += 8) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + s));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + s), _mm_packus_epi16(x, x));
   }
@@ -217,7 +221,7 @@ void Clamp16(const int16_t* v, uint8_t* out, int n) {
 // layout is one of the two the program uses.
 enum class Layout { kGeneric, kBgr24, kXrgb32 };
 
-template <Layout L>
+template <Layout L, bool kSse2>
 void WritePixels(uint8_t* out, int64_t ps, const uint32_t* offset, const uint8_t* r, const uint8_t* g,
                  const uint8_t* b, int n) {
   if constexpr (L == Layout::kBgr24) {
@@ -228,7 +232,7 @@ void WritePixels(uint8_t* out, int64_t ps, const uint32_t* offset, const uint8_t
     int s = 0;
 #if defined(__SSE2__)
     // (b, g, r, 0) words, eight at a time; the rows hold kMaxMcuWidth bytes.
-    for (; s < n; s += 8) {
+    for (; kSse2 && s < n; s += 8) {
       const __m128i bg = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + s)),
                                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(g + s)));
       const __m128i r0 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r + s)),
@@ -236,9 +240,8 @@ void WritePixels(uint8_t* out, int64_t ps, const uint32_t* offset, const uint8_t
       _mm_store_si128(reinterpret_cast<__m128i*>(words + s), _mm_unpacklo_epi16(bg, r0));
       _mm_store_si128(reinterpret_cast<__m128i*>(words + s + 4), _mm_unpackhi_epi16(bg, r0));
     }
-#else
-    for (; s < n; ++s) words[s] = b[s] | g[s] << 8 | static_cast<uint32_t>(r[s]) << 16;
 #endif
+    for (; s < n; ++s) words[s] = b[s] | g[s] << 8 | static_cast<uint32_t>(r[s]) << 16;
     for (s = 0; s + 1 < n; ++s, out += 3) std::memcpy(out, &words[s], 4);
     out[2] = r[s], out[1] = g[s], out[0] = b[s];
   } else if constexpr (L == Layout::kXrgb32) {
@@ -249,7 +252,7 @@ void WritePixels(uint8_t* out, int64_t ps, const uint32_t* offset, const uint8_t
   }
 }
 
-template <Layout L>
+template <Layout L, bool kSse2>
 void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int rows, int cols) {
   const McuGeometry& geo = *mcu.geo;
   const int n = geo.components;
@@ -276,16 +279,16 @@ void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int
     const int64_t stored = target.bottomUp ? target.height - 1 - y : y;
     uint8_t* dest = target.pixels + stored * target.rowStride + mcu.x0 * ps;
     if (n == 1) {
-      BuildRow(comp[0], pr / comp[0].fy, 128, row[0]);
-      Clamp16(row[0], out[0], cols);
-      WritePixels<L>(dest, ps, target.offset, out[0], out[0], out[0], cols);
+      BuildRow<kSse2>(comp[0], pr / comp[0].fy, 128, row[0]);
+      Clamp16<kSse2>(row[0], out[0], cols);
+      WritePixels<L, kSse2>(dest, ps, target.offset, out[0], out[0], out[0], cols);
       continue;
     }
     for (int c = 0; c < 3; ++c) {
       // A component sampled at half height gives two MCU rows the same row.
       const int source = comp[c].fy == 1 ? pr : pr / comp[c].fy;
       if (source != built[c]) {
-        BuildRow(comp[c], source, rgb || c == 0 ? 128 : 0, row[c]);
+        BuildRow<kSse2>(comp[c], source, rgb || c == 0 ? 128 : 0, row[c]);
         built[c] = source;
       }
     }
@@ -293,19 +296,20 @@ void ReconstructInterleaved(const McuSource& mcu, const PixelTarget& target, int
       for (int c = 0; c < 3; ++c) {
         if (wraps[c]) {
           alignas(16) int16_t raw[kMaxMcuWidth];
-          BuildRow(comp[c], pr / comp[c].fy, 0, raw);
+          BuildRow<kSse2>(comp[c], pr / comp[c].fy, 0, raw);
           for (int s = 0; s < cols; ++s) out[c][s] = Saturate(raw[s] + 128);
         } else {
-          Clamp16(row[c], out[c], cols);
+          Clamp16<kSse2>(row[c], out[c], cols);
         }
       }
     } else {
-      ConvertYcc(row[0], row[1], row[2], out[0], out[1], out[2], cols);
+      ConvertYcc<kSse2>(row[0], row[1], row[2], out[0], out[1], out[2], cols);
     }
-    WritePixels<L>(dest, ps, target.offset, out[0], out[1], out[2], cols);
+    WritePixels<L, kSse2>(dest, ps, target.offset, out[0], out[1], out[2], cols);
   }
 }
 
+template <bool kSse2>
 void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows, int cols) {
   const McuGeometry& geo = *mcu.geo;
   const int n = geo.components;
@@ -322,10 +326,10 @@ void ReconstructPlanar(const McuSource& mcu, const PixelTarget& target, int rows
     const int64_t index = stored * target.rowStride + mcu.x0;
     for (int c = 0; c < n; ++c) {
       if (rgb) {
-        BuildRow(comp[c], pr / comp[c].fy, 0, row);
+        BuildRow<kSse2>(comp[c], pr / comp[c].fy, 0, row);
         for (int s = 0; s < cols; ++s) row[s] = static_cast<int16_t>(Clamp255(row[s] + 128));
       } else {
-        BuildRow(comp[c], pr / comp[c].fy, c == 0 ? 128 : 0, row);
+        BuildRow<kSse2>(comp[c], pr / comp[c].fy, c == 0 ? 128 : 0, row);
       }
       std::memcpy(target.pixels + 2 * (c * planeSamples + index), row, sizeof(int16_t) * cols);
     }
@@ -422,26 +426,41 @@ void ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int
 }
 #endif
 
-}  // namespace
-
-void ReconstructMcu(const McuSource& mcu, int16_t* /*planes*/, const PixelTarget& target) {
-  const int rows = std::min<int>(mcu.geo->mcuHeight, target.height - mcu.y0);
-  const int cols = std::min<int>(mcu.geo->mcuWidth, target.width - mcu.x0);
-  if (rows <= 0 || cols <= 0) return;
+template <bool kSse2>
+void ReconstructOn(const McuSource& mcu, const PixelTarget& target, int rows, int cols, SimdLevel level) {
   if (target.planar) {
-    ReconstructPlanar(mcu, target, rows, cols);
+    ReconstructPlanar<kSse2>(mcu, target, rows, cols);
   } else if (target.pixelStride == 3 && target.offset[0] == 2 && target.offset[1] == 1 && target.offset[2] == 0) {
+#if RK_X86_SIMD
+    if (level == SimdLevel::kAvx2 && !mcu.rgb && avx2::CanMergeBgr24(*mcu.geo) &&
+        avx2::ReconstructMergedBgr24(mcu, target, rows, cols)) {
+      return;
+    }
+#endif
 #if defined(__SSE2__)
-    if (!mcu.rgb && CanMergeYcc(*mcu.geo)) {
+    if (kSse2 && !mcu.rgb && CanMergeYcc(*mcu.geo)) {
       ReconstructMergedBgr24(mcu, target, rows, cols);
       return;
     }
 #endif
-    ReconstructInterleaved<Layout::kBgr24>(mcu, target, rows, cols);
+    ReconstructInterleaved<Layout::kBgr24, kSse2>(mcu, target, rows, cols);
   } else if (target.pixelStride == 4 && target.offset[0] == 1 && target.offset[1] == 2 && target.offset[2] == 3) {
-    ReconstructInterleaved<Layout::kXrgb32>(mcu, target, rows, cols);
+    ReconstructInterleaved<Layout::kXrgb32, kSse2>(mcu, target, rows, cols);
   } else {
-    ReconstructInterleaved<Layout::kGeneric>(mcu, target, rows, cols);
+    ReconstructInterleaved<Layout::kGeneric, kSse2>(mcu, target, rows, cols);
+  }
+}
+
+}  // namespace
+
+void ReconstructMcu(const McuSource& mcu, int16_t* /*planes*/, const PixelTarget& target, SimdLevel level) {
+  const int rows = std::min<int>(mcu.geo->mcuHeight, target.height - mcu.y0);
+  const int cols = std::min<int>(mcu.geo->mcuWidth, target.width - mcu.x0);
+  if (rows <= 0 || cols <= 0) return;
+  if (level == SimdLevel::kNone) {
+    ReconstructOn<false>(mcu, target, rows, cols, level);
+  } else {
+    ReconstructOn<true>(mcu, target, rows, cols, level);
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "geometry.h"
 #include "rastkit.h"
+#include "simd_level.h"
 
 namespace rk {
 
@@ -53,7 +54,20 @@ struct McuSource {
 void ReconstructMcuReference(const McuSource& mcu, int16_t* planes, const PixelTarget& target);
 
 // Same result for targets with separate samples: fills and converts only
-// rows and columns inside the image and writes each pixel once.
-void ReconstructMcu(const McuSource& mcu, int16_t* planes, const PixelTarget& target);
+// rows and columns inside the image and writes each pixel once, with the
+// kernels of `level` (kNone: plain C++; kSse2; kAvx2: avx2:: below where
+// the layout allows, else SSE2).
+void ReconstructMcu(const McuSource& mcu, int16_t* planes, const PixelTarget& target, SimdLevel level);
+
+namespace avx2 {
+// YCbCr with luminance 2 x n blocks and both chrominance components one
+// block across (4:2:0, 4:2:2 and their kin) into 24-bit BGR (blue at 0,
+// green 1, red 2, 3 bytes a pixel): 16 pixels a row at once. Only on a CPU
+// with AVX2. False, with nothing written, when a chrominance sample of the
+// MCU lies outside the 16-bit short range of ChromaTerms8Of (damaged
+// data); the caller then takes another path.
+[[nodiscard]] bool CanMergeBgr24(const McuGeometry& geo);
+[[nodiscard]] bool ReconstructMergedBgr24(const McuSource& mcu, const PixelTarget& target, int rows, int cols);
+}  // namespace avx2
 
 }  // namespace rk

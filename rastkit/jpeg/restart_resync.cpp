@@ -1,5 +1,7 @@
 #include "restart_resync.h"
 
+#include <cstring>
+
 namespace rk {
 
 bool ResyncAtRestart(ModuleTableRec* table) {
@@ -38,6 +40,23 @@ bool PaddingThenRestartMarker(const ModuleTableRec* table, uint32_t bitPos) {
   }
   if (stuffingAt(at)) ++at;
   return at + 1 < length && data[at] == 0xFF && data[at + 1] >= 0xD0 && data[at + 1] <= 0xD7;
+}
+
+int64_t FindRestartMarker(const uint8_t* data, uint32_t length, uint32_t n) {
+  if (data == nullptr || n == 0) return -1;
+  uint32_t j = 0;
+  // 0xFF bytes are rare in entropy-coded data (stuffing, markers): memchr
+  // skips the rest. A pair FF FF Dn is the marker FF Dn one byte on.
+  while (j + 1 < length) {
+    const void* hit = std::memchr(data + j, 0xFF, length - 1 - j);
+    if (hit == nullptr) break;
+    j = static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - data);
+    const uint8_t m = data[j + 1];
+    if (m >= 0xD0 && m <= 0xD7 && --n == 0) return j;
+    if (m == 0xD9) break;
+    ++j;
+  }
+  return -1;
 }
 
 }  // namespace rk

@@ -33,4 +33,10 @@ bool ResyncAtRestart(ModuleTableRec* table);
 // Never reads at or past streamLength.
 bool PaddingThenRestartMarker(const ModuleTableRec* table, uint32_t bitPos);
 
+// Byte offset of the n-th restart marker (n >= 1) in data[0 .. length):
+// the n-th pair FF D0..D7 met in the order ResyncAtRestart meets them, or
+// -1 when an EOI (FF D9) or the end comes first. The decoder splits a
+// picture into slices of whole intervals at such a marker.
+[[nodiscard]] int64_t FindRestartMarker(const uint8_t* data, uint32_t length, uint32_t n);
+
 }  // namespace rk

@@ -1,9 +1,5 @@
 #include "scan_reader.h"
 
-#include <algorithm>
-#include <bit>
-#include <cstring>
-
 namespace rk {
 
 // ---------------------------------------------------------------------------
@@ -26,7 +22,7 @@ bool PlainScanReader::ForeignMarker() {
   return true;
 }
 
-ReadStep PlainScanReader::Symbol(const HuffLookup& lookup, unsigned* symbol) {
+ReadStep PlainScanReader::Symbol(Reg&, const HuffLookup& lookup, unsigned* symbol) {
   if (!BeginSymbol()) return ReadStep::kError;
   unsigned s = 0, len = 0;
   if (!lookup.Match(reader_.Window(), &s, &len)) return ReadStep::kNoCode;
@@ -35,8 +31,8 @@ ReadStep PlainScanReader::Symbol(const HuffLookup& lookup, unsigned* symbol) {
   return ReadStep::kOk;
 }
 
-ReadStep PlainScanReader::SymbolValue(const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value) {
-  const ReadStep step = Symbol(lookup, symbol);
+ReadStep PlainScanReader::SymbolValue(Reg& r, const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value) {
+  const ReadStep step = Symbol(r, lookup, symbol);
   if (step != ReadStep::kOk) return step;
   const unsigned size = ac ? (*symbol & 15) : *symbol;
   if (size > 16) return ReadStep::kNoCode;
@@ -51,7 +47,7 @@ ReadStep PlainScanReader::SymbolValue(const HuffLookup& lookup, bool ac, unsigne
   return ReadStep::kOk;
 }
 
-ReadStep PlainScanReader::Bits(unsigned n, uint32_t* bits) {
+ReadStep PlainScanReader::Bits(Reg&, unsigned n, uint32_t* bits) {
   if (n == 0) {
     *bits = 0;
     return ReadStep::kOk;
@@ -62,7 +58,7 @@ ReadStep PlainScanReader::Bits(unsigned n, uint32_t* bits) {
   return ReadStep::kOk;
 }
 
-ReadStep PlainScanReader::LeadBit(uint32_t* bit) {
+ReadStep PlainScanReader::LeadBit(Reg&, uint32_t* bit) {
   if (!BeginSymbol()) return ReadStep::kError;
   *bit = reader_.Window() >> 15;
   reader_.Advance(1);
@@ -73,85 +69,36 @@ ReadStep PlainScanReader::LeadBit(uint32_t* bit) {
 // ScanReader
 
 ScanReader::ScanReader(const uint8_t* data, uint32_t length, uint32_t bitPos, int16_t endError)
-    : data_(data), length_(data == nullptr ? 0 : length), bitPos_(bitPos), endError_(endError) {
-  Restart();
-}
-
-void ScanReader::Restart() {
-  bits_ = 0;
-  count_ = 0;
-  const uint32_t current = bitPos_ / 8;
-  const bool plain = current < length_ && data_[current] != 0xFF && (current == 0 || data_[current - 1] != 0xFF);
-  if (!plain || error_ != 0) {
-    next_ = length_;  // nothing enters the register until the next Restart
-    return;
-  }
-  const unsigned offset = bitPos_ % 8;
-  bits_ = (uint64_t{data_[current]} << 56) << offset;
-  count_ = 8 - offset;
-  next_ = current + 1;
-}
-
-void ScanReader::Refill() {
-  // As many whole bytes as fit, up to the first 0xFF or the end of the
-  // data; eight at a time where eight are there.
-  while (count_ <= 56 && next_ < length_) {
-    if (length_ - next_ >= 8) {
-      uint64_t word;
-      std::memcpy(&word, data_ + next_, 8);
-      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-      // High bit set in each byte of word that is 0xFF (a zero byte of ~word).
-      constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-      const uint64_t x = ~word;
-      const uint64_t ff = ~(((x & kLow7) + kLow7) | x | kLow7);
-      const unsigned plain = ff == 0 ? 8 : static_cast<unsigned>(std::countl_zero(ff)) / 8;
-      const unsigned room = (64 - count_) / 8;
-      const unsigned take = std::min(room, plain);
-      if (take > 0) {
-        const uint64_t chunk = take == 8 ? word : word >> (64 - 8 * take);
-        bits_ |= chunk << (64 - count_ - 8 * take);
-        count_ += 8 * take;
-        next_ += take;
-      }
-      if (take < room) next_ = length_;  // a 0xFF comes next: plain bytes end here
-      return;
-    }
-    const uint8_t byte = data_[next_];
-    if (byte == 0xFF) {
-      next_ = length_;
-      return;
-    }
-    bits_ |= uint64_t{byte} << (56 - count_);
-    count_ += 8;
-    ++next_;
-  }
+    : data_(data), length_(data == nullptr ? 0 : length), endError_(endError) {
+  register_.Reset(data_, length_, bitPos);
 }
 
 template <class Read>
 ReadStep ScanReader::Slow(Read&& read) {
   if (error_ != 0) return ReadStep::kError;
-  PlainScanReader plain(data_, length_, bitPos_, endError_);
-  const ReadStep step = read(plain);
-  bitPos_ = plain.bitPos();
+  PlainScanReader plain(data_, length_, register_.RawBitPos(), endError_);
+  PlainScanReader::Reg none;
+  const ReadStep step = read(plain, none);
   error_ = plain.error();
-  Restart();
+  // After an error nothing is loaded: every later read fails at once.
+  register_.Reset(data_, length_, plain.bitPos(), error_ == 0);
   return step;
 }
 
 ReadStep ScanReader::SlowSymbol(const HuffLookup& lookup, unsigned* symbol) {
-  return Slow([&](PlainScanReader& r) { return r.Symbol(lookup, symbol); });
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.Symbol(n, lookup, symbol); });
 }
 
 ReadStep ScanReader::SlowSymbolValue(const HuffLookup& lookup, bool ac, unsigned* symbol, int32_t* value) {
-  return Slow([&](PlainScanReader& r) { return r.SymbolValue(lookup, ac, symbol, value); });
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.SymbolValue(n, lookup, ac, symbol, value); });
 }
 
 ReadStep ScanReader::SlowBits(unsigned n, uint32_t* bits) {
-  return Slow([&](PlainScanReader& r) { return r.Bits(n, bits); });
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& none) { return p.Bits(none, n, bits); });
 }
 
 ReadStep ScanReader::SlowLeadBit(uint32_t* bit) {
-  return Slow([&](PlainScanReader& r) { return r.LeadBit(bit); });
+  return Slow([&](PlainScanReader& p, PlainScanReader::Reg& n) { return p.LeadBit(n, bit); });
 }
 
 }  // namespace rk

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cam/kernels.h"
+#include "simd_level.h"
 #include "test_images.h"
 
 namespace {
@@ -83,8 +84,22 @@ class InverseTransform : public testing::Test {
     rk::reference::InverseTransformBlock(table.get(), twoSteps.data());
     rk::DequantizeTransformBlock(table.get(), fused.data(), quant);
     EXPECT_EQ(fused, twoSteps);
+    // The batch kernels of every level: a pair with different tables (AVX2
+    // takes two blocks at once) and an odd block after it.
+    for (const rk::SimdLevel level : levels) {
+      std::array<int16_t, 3 * 64> batch;
+      for (int i = 0; i < 3; ++i) std::copy(b.begin(), b.end(), batch.begin() + 64 * i);
+      const uint16_t* quants[3] = {ones.data(), quant, ones.data()};
+      rk::DequantizeTransformBlocks(table.get(), batch.data(), quants, 3, level);
+      for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(std::equal(batch.begin() + 64 * i, batch.begin() + 64 * (i + 1),
+                               (i == 1 ? twoSteps : simd).begin()))
+            << rk::SimdLevelName(level) << ", block " << i << " of the batch";
+      }
+    }
     return simd;
   }
+  const std::vector<rk::SimdLevel> levels = rk::ExecutableSimdLevels();
   static std::array<uint16_t, 64> Ones() {
     std::array<uint16_t, 64> q;
     q.fill(1);

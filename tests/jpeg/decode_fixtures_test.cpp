@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "jpeg_test_util.h"
+#include "simd_levels.h"
 #include "test_images.h"
 
 namespace {
@@ -23,13 +24,15 @@ TEST_P(DecodeFixture, MatchesExpectedPictureExactly) {
   const auto stream = rktest::ReadFile(base + ".jpg");
   const rktest::Rgb expected = rktest::LoadPpm(base + ".expected.ppm");
   ASSERT_FALSE(stream.empty());
-  const auto decoded = DecodeToBitmap(stream, GetParam().withLut);
-  ASSERT_EQ(decoded.header, 0);
-  ASSERT_EQ(decoded.result, 0);
-  ASSERT_EQ(decoded.rgb.width, expected.width);
-  ASSERT_EQ(decoded.rgb.height, expected.height);
-  const auto diff = rktest::Compare(decoded.rgb, expected);
-  EXPECT_EQ(diff.maxAbs, 0) << "mean " << diff.mean;
+  rktest::ForEachSimdLevel([&](rk::SimdLevel) {
+    const auto decoded = DecodeToBitmap(stream, GetParam().withLut);
+    ASSERT_EQ(decoded.header, 0);
+    ASSERT_EQ(decoded.result, 0);
+    ASSERT_EQ(decoded.rgb.width, expected.width);
+    ASSERT_EQ(decoded.rgb.height, expected.height);
+    const auto diff = rktest::Compare(decoded.rgb, expected);
+    EXPECT_EQ(diff.maxAbs, 0) << "mean " << diff.mean;
+  });
 }
 
 std::string CaseName(const ::testing::TestParamInfo<FixtureCase>& info) {

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "rastkit.h"
-#include "simd_level.h"
+#include "simd_levels.h"
 #include "test_images.h"
 
 namespace rktest {
@@ -46,18 +46,6 @@ struct PeerDecoded {
   Rgb image;
 };
 PeerDecoded DecodeWithTurbo(const std::vector<uint8_t>& jpeg);
-
-// Runs `body` once at every vector level this machine executes (plain
-// first), so that a byte-exactness check holds for each dispatch path; a
-// failure names its level.
-template <class Body>
-void AtEverySimdLevel(Body&& body) {
-  for (const rk::SimdLevel level : rk::ExecutableSimdLevels()) {
-    const rk::ScopedSimdLevel scoped(level);
-    SCOPED_TRACE(rk::SimdLevelName(level));
-    body();
-  }
-}
 
 // Offset of the first marker FF `code` in a stream's header part (before
 // the scan data), or -1.

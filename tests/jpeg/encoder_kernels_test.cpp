@@ -500,7 +500,7 @@ TEST_P(McuTransform, EqualsThePlainPipelineAtEveryLevel) {
   rk::McuWorkArea fast, plain;
   fast.Place(fastMem.data(), geo);
   plain.Place(plainMem.data(), geo);
-  rktest::AtEverySimdLevel([&] {
+  rktest::ForEachSimdLevel([&](rk::SimdLevel) {
     rk::McuTransformer transformer(*table.get(), geo, src, rk::EdgeFill::kRepeat);
     const rk::McuBlocks& blocks = transformer.blocks();
     for (int y0 = 0; y0 < img.height; y0 += geo.mcuHeight) {

@@ -50,7 +50,7 @@ TEST_P(FixtureBytes, MatchByteForByte) {
   s.comment = fc.comment;
   const auto expected = rktest::ReadFile(rktest::Fixture(std::string("jpeg/") + fc.file));
   ASSERT_FALSE(expected.empty());
-  rktest::AtEverySimdLevel([&] {
+  rktest::ForEachSimdLevel([&](rk::SimdLevel) {
     const auto e = ExportJfif(s, bitmap);
     ASSERT_EQ(e.result, RK_OK);
     ASSERT_EQ(e.bytes.size(), expected.size());

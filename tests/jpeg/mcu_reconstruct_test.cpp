@@ -1,13 +1,14 @@
 // The fast MCU reconstruction (rows inside the image only, fused colour
 // conversion and writes) against the plain definition, for every sampling
-// the decoder accepts, partial MCUs at the image edges, extreme sample
-// values and each output layout.
+// the decoder accepts, partial MCUs at the image edges, plausible and
+// extreme sample values, each output layout and each vector level.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "jpeg/geometry.h"
 #include "jpeg/mcu_reconstruct.h"
+#include "simd_level.h"
 
 namespace {
 
@@ -40,52 +41,62 @@ TEST_P(Reconstruct, FastEqualsPlainDefinition) {
     rk::McuGeometry geo{};
     rk::ComputeMcuGeometry(format, geo);
     std::vector<int16_t> blocks(64 * static_cast<size_t>(geo.totalBlocks()));
-    for (auto& v : blocks) {
-      const uint32_t r = rng();
-      // Mostly plausible samples, some far outside 0..255, a few extremes.
-      v = static_cast<int16_t>(r % 16 == 0 ? (r >> 8) : (static_cast<int>(r >> 8) % 700) - 350);
-    }
-    // An image a little larger than one MCU in each direction, so that the
-    // MCUs at (mw, mh) are partial.
-    const int width = geo.mcuWidth + 1 + static_cast<int>(rng() % geo.mcuWidth);
-    const int height = geo.mcuHeight + 1 + static_cast<int>(rng() % geo.mcuHeight);
-    ImageBlkAttrRec image{};
-    image.width = static_cast<uint16_t>(width);
-    image.height = static_cast<uint16_t>(height);
-    const int n = geo.components;
-    size_t bytes = 0;
-    if (kind == Target::kPlanar16) {
-      image.pixelFormat = RK_PIXEL_PLANAR_YCC16;
-      image.rowStride = width;
-      image.bottomUp = 1;
-      bytes = 2 * static_cast<size_t>(width) * height * (n == 3 ? 3 : 1);
-    } else if (kind == Target::kBitmap24) {
-      image.rowStride = ((width * 3 + 3) / 4) * 4;
-      image.pixelStride = 3, image.redOffset = 2, image.greenOffset = 1, image.blueOffset = 0;
-      image.bottomUp = 1;
-      bytes = static_cast<size_t>(image.rowStride) * height;
-    } else {
-      image.rowStride = width * 4;
-      image.pixelStride = 4, image.redOffset = 1, image.greenOffset = 2, image.blueOffset = 3;
-      bytes = static_cast<size_t>(image.rowStride) * height;
-    }
-    std::vector<uint8_t> fast(bytes, 0xC3), plain(bytes, 0xC3);
-    std::vector<int16_t> planesA(3 * static_cast<size_t>(rk::McuPlaneSamples(geo)), 0x1111);
-    std::vector<int16_t> planesB(planesA.size(), 0x2222);
-    for (int y0 : {0, static_cast<int>(geo.mcuHeight)}) {
-      for (int x0 : {0, static_cast<int>(geo.mcuWidth)}) {
-        const rk::McuSource mcu{&geo, blocks.data(), rgb, x0, y0};
-        rk::PixelTarget target;
+    // Samples of a decoded picture (which the short vector forms take), then
+    // samples far outside 0..255 with a few extremes (which they refuse).
+    for (bool extreme : {false, true}) {
+      for (auto& v : blocks) {
+        const uint32_t r = rng();
+        v = static_cast<int16_t>(extreme && r % 16 == 0 ? (r >> 8) : (static_cast<int>(r >> 8) % 700) - 350);
+      }
+      // An image a little larger than one MCU in each direction, so that the
+      // MCUs at (mw, mh) are partial.
+      const int width = geo.mcuWidth + 1 + static_cast<int>(rng() % geo.mcuWidth);
+      const int height = geo.mcuHeight + 1 + static_cast<int>(rng() % geo.mcuHeight);
+      ImageBlkAttrRec image{};
+      image.width = static_cast<uint16_t>(width);
+      image.height = static_cast<uint16_t>(height);
+      const int n = geo.components;
+      size_t bytes = 0;
+      if (kind == Target::kPlanar16) {
+        image.pixelFormat = RK_PIXEL_PLANAR_YCC16;
+        image.rowStride = width;
+        image.bottomUp = 1;
+        bytes = 2 * static_cast<size_t>(width) * height * (n == 3 ? 3 : 1);
+      } else if (kind == Target::kBitmap24) {
+        image.rowStride = ((width * 3 + 3) / 4) * 4;
+        image.pixelStride = 3, image.redOffset = 2, image.greenOffset = 1, image.blueOffset = 0;
+        image.bottomUp = 1;
+        bytes = static_cast<size_t>(image.rowStride) * height;
+      } else {
+        image.rowStride = width * 4;
+        image.pixelStride = 4, image.redOffset = 1, image.greenOffset = 2, image.blueOffset = 3;
+        bytes = static_cast<size_t>(image.rowStride) * height;
+      }
+      std::vector<uint8_t> plain(bytes, 0xC3);
+      std::vector<int16_t> planes(3 * static_cast<size_t>(rk::McuPlaneSamples(geo)), 0x2222);
+      rk::PixelTarget target;
+      image.pixels = plain.data();
+      ASSERT_TRUE(rk::DescribeTarget(image, n, target));
+      ASSERT_TRUE(target.separate);
+      const int16_t* first = blocks.data();
+      for (int y0 : {0, static_cast<int>(geo.mcuHeight)}) {
+        for (int x0 : {0, static_cast<int>(geo.mcuWidth)}) {
+          rk::ReconstructMcuReference({&geo, first, rgb, x0, y0}, planes.data(), target);
+        }
+      }
+      for (rk::SimdLevel level : rk::ExecutableSimdLevels()) {
+        std::vector<uint8_t> fast(bytes, 0xC3);
         image.pixels = fast.data();
         ASSERT_TRUE(rk::DescribeTarget(image, n, target));
-        ASSERT_TRUE(target.separate);
-        rk::ReconstructMcu(mcu, planesA.data(), target);
-        image.pixels = plain.data();
-        ASSERT_TRUE(rk::DescribeTarget(image, n, target));
-        rk::ReconstructMcuReference(mcu, planesB.data(), target);
+        for (int y0 : {0, static_cast<int>(geo.mcuHeight)}) {
+          for (int x0 : {0, static_cast<int>(geo.mcuWidth)}) {
+            rk::ReconstructMcu({&geo, first, rgb, x0, y0}, planes.data(), target, level);
+          }
+        }
+        ASSERT_EQ(fast, plain) << "format " << std::hex << format << std::dec << ", "
+                               << rk::SimdLevelName(level) << (extreme ? ", extreme samples" : "");
       }
     }
-    ASSERT_EQ(fast, plain) << "format " << std::hex << format;
   }
 }
 

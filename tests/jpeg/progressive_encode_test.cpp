@@ -35,7 +35,7 @@ TEST_P(ProgressiveWriterFixture, MatchesByteForByte) {
   Bitmap24 bitmap(rktest::LoadPpm(rktest::Fixture(std::string("prog/") + c.source)));
   const Bytes expected = rktest::ReadFile(rktest::Fixture(std::string("prog/") + c.expected));
   ASSERT_FALSE(expected.empty());
-  rktest::AtEverySimdLevel([&] {
+  rktest::ForEachSimdLevel([&](rk::SimdLevel) {
     for (bool shop : {false, true}) {
       EncodeSettings s;
       s.format = c.format;
