@@ -181,19 +181,20 @@ inline BlockDecoder::Step BlockDecoder::Symbol(Reg& r, const HuffLookup& lookup,
       r.count -= hit.bits;
       return Step::kOk;
     }
-    // The window lies in data bytes, where the byte checks cannot fire:
-    // a miss here is a miss of the plain decoder with nothing consumed.
-    if (len == 0 && !lookup.Match(window, &s, &len)) return Step::kNoCode;
-    if (!kAc && s >= 16) return Step::kNoCode;
-    const unsigned size = kAc ? (s & 15) : s;
-    const unsigned used = len + size;
-    if (used <= r.count) {
-      const uint64_t after = r.bits << len;
-      *value = size == 0 ? 0 : ExtendValue(static_cast<uint32_t>(after >> (64 - size)), size);
-      *symbol = s;
-      r.bits <<= used;  // used <= 32
-      r.count -= used;
-      return Step::kOk;
+    // A miss takes the slow path as well: the plain reader steps over a
+    // stuffing byte that the position rests on before it looks for a code,
+    // and the position a miss leaves must be that one.
+    if ((len != 0 || lookup.Match(window, &s, &len)) && (kAc || s < 16)) {
+      const unsigned size = kAc ? (s & 15) : s;
+      const unsigned used = len + size;
+      if (used <= r.count) {
+        const uint64_t after = r.bits << len;
+        *value = size == 0 ? 0 : ExtendValue(static_cast<uint32_t>(after >> (64 - size)), size);
+        *symbol = s;
+        r.bits <<= used;  // used <= 32
+        r.count -= used;
+        return Step::kOk;
+      }
     }
   }
   // Through locals of its own, so that the caller's symbol and value never

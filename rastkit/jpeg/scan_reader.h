@@ -130,13 +130,15 @@ class ScanReader {
     const uint32_t window = static_cast<uint32_t>(r.bits >> 48);
     const HuffLookup::Short& hit = lookup.ShortCode(window);
     unsigned s = hit.symbol, len = hit.codeLength;
-    // Inside the register no check can fire: a miss is a miss of the plain
-    // reader, with nothing consumed.
-    if (len == 0 && !lookup.Match(window, &s, &len)) return ReadStep::kNoCode;
-    r.bits <<= len;
-    r.count -= len;
-    *symbol = s;
-    return ReadStep::kOk;
+    // A miss takes the slow path: the plain reader steps over a stuffing
+    // byte that the position rests on before it looks for a code, and the
+    // position a miss leaves must be that one.
+    if (len != 0 || lookup.Match(window, &s, &len)) {
+      r.bits <<= len;
+      r.count -= len;
+      *symbol = s;
+      return ReadStep::kOk;
+    }
   }
   unsigned slowSymbol = 0;
   register_.Keep(r);
@@ -162,9 +164,9 @@ class ScanReader {
       return ReadStep::kOk;
     }
     unsigned s = hit.symbol, len = hit.codeLength;
-    if (len == 0 && !lookup.Match(window, &s, &len)) return ReadStep::kNoCode;
+    const bool found = len != 0 || lookup.Match(window, &s, &len);  // a miss goes the slow way too
     const unsigned size = ac ? (s & 15) : s;
-    if (size <= 16 && len + size <= r.count) {
+    if (found && size <= 16 && len + size <= r.count) {
       const uint64_t after = r.bits << len;
       *value = size == 0 ? 0 : ExtendValue(static_cast<uint32_t>(after >> (64 - size)), size);
       *symbol = s;
