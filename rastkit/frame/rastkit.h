@@ -23,6 +23,21 @@
  *   - Scratch memory comes from the module table's work shop when the caller
  *     installed one (sized by the matching RkGet...WorkSpaceSize query),
  *     otherwise it is allocated zero-filled and freed on every return path.
+ *     On Linux an area of 4 MB or more (a progressive picture's
+ *     coefficients) is mapped on its own with 2 MB pages requested
+ *     (madvise); it is zero-filled all the same.
+ *   - Vector instructions: the codecs choose at run time between plain C++,
+ *     SSE2 and AVX2 paths that give identical bytes and pixels. The
+ *     environment variable RASTKIT_SIMD=none|sse2|avx2, read once at the
+ *     first call, caps the level (never above what the CPU has).
+ *   - Threads: a large picture with restart intervals is split into
+ *     slices of whole intervals, each but the first on a thread started and
+ *     joined inside the call (nothing outlives it): two slices when
+ *     decoding baseline JPEG, one a core when encoding it (not with a
+ *     progress callback, a work shop or statistics gathering). Results are
+ *     those of one thread; progress callbacks run on the calling thread
+ *     only. RASTKIT_THREADS=N (1 to 64), read once, caps the threads a call
+ *     may use; 1 keeps every call on its calling thread.
  *
  * 64-bit platform
  *   The record layouts keep the field order of the original 32-bit library,

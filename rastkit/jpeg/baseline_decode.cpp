@@ -12,7 +12,7 @@
 #include "cam/block_decoder.h"
 #include "cam/kernels.h"
 #include "geometry.h"
-#include "helper_thread.h"
+#include "parallel.h"
 #include "mcu_reconstruct.h"
 #include "memory.h"
 #include "restart_resync.h"
@@ -192,7 +192,7 @@ int BaselineDecoder::Slices(size_t mcus, uint32_t interval) const {
   if (interval == 0 || mcus < 2 * static_cast<size_t>(interval) || !target_.separate) return 1;
   if (threads_ == 0) {
     const uint64_t pixels = uint64_t{image_->width} * image_->height;
-    return pixels >= kSlicedDecodeMinPixels ? PictureThreads() : 1;
+    return pixels >= kSlicedDecodeMinPixels ? std::min(MaxThreads(), 2) : 1;
   }
   return std::min(threads_, 2);
 }
@@ -281,29 +281,35 @@ Status BaselineDecoder::Run() {
       helper.planes = reinterpret_cast<int16_t*>(helperScratch.data());
       helper.blocks = helper.planes + 3 * McuPlaneSamples(geo_);
       std::atomic<bool> cancel{false};
+      RunEnd mainEnd = RunEnd::kDone;
       RunEnd helperEnd = RunEnd::kDone;
-      HelperThread thread;
-      if (thread.Start([&] { helperEnd = DecodeRange(helper, split, mcus, false, &cancel); })) {
-        const RunEnd mainEnd = DecodeRange(main, 0, split, true, nullptr);
-        if (mainEnd == RunEnd::kStopped) cancel.store(true, std::memory_order_relaxed);
-        thread.Join();
-        if (mainEnd == RunEnd::kStopped) return Status::kStopped;
-        if (mainEnd == RunEnd::kFailed) return Finish(true, main.blocks);
-        const bool joined = table_->decodeError == 0 && table_->bitPos == helperStart && !main.skipping &&
-                            main.count == 0;
-        if (joined) {
-          // The helper's end is the sequential decoder's end.
-          table_->bitPos = copy.bitPos;
-          table_->decodeError = copy.decodeError;
-          std::copy(std::begin(copy.dcPredictor), std::end(copy.dcPredictor), table_->dcPredictor);
-          table_->mcuCount = copy.mcuCount;
-          if (ReportRows(split, helper.end, main.blocks) == Status::kStopped) return Status::kStopped;
-          return Finish(helperEnd == RunEnd::kFailed || helper.skipping, main.blocks);
+      // Task 1 runs on a thread of its own (or, when none can be started,
+      // here after task 0; a stop there has set cancel and it ends at once).
+      auto slice = [&](int index) {
+        if (index == 1) {
+          helperEnd = DecodeRange(helper, split, mcus, false, &cancel);
+          return;
         }
-        const RunEnd rest = DecodeRange(main, split, mcus, true, nullptr);
-        if (rest == RunEnd::kStopped) return Status::kStopped;
-        return Finish(rest == RunEnd::kFailed || main.skipping, main.blocks);
+        mainEnd = DecodeRange(main, 0, split, true, nullptr);
+        if (mainEnd == RunEnd::kStopped) cancel.store(true, std::memory_order_relaxed);
+      };
+      RunTasks(2, slice);
+      if (mainEnd == RunEnd::kStopped) return Status::kStopped;
+      if (mainEnd == RunEnd::kFailed) return Finish(true, main.blocks);
+      const bool joined = table_->decodeError == 0 && table_->bitPos == helperStart && !main.skipping &&
+                          main.count == 0;
+      if (joined) {
+        // The helper's end is the sequential decoder's end.
+        table_->bitPos = copy.bitPos;
+        table_->decodeError = copy.decodeError;
+        std::copy(std::begin(copy.dcPredictor), std::end(copy.dcPredictor), table_->dcPredictor);
+        table_->mcuCount = copy.mcuCount;
+        if (ReportRows(split, helper.end, main.blocks) == Status::kStopped) return Status::kStopped;
+        return Finish(helperEnd == RunEnd::kFailed || helper.skipping, main.blocks);
       }
+      const RunEnd rest = DecodeRange(main, split, mcus, true, nullptr);
+      if (rest == RunEnd::kStopped) return Status::kStopped;
+      return Finish(rest == RunEnd::kFailed || main.skipping, main.blocks);
     }
   }
 

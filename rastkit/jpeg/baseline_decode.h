@@ -12,7 +12,7 @@ namespace rk {
 // has two cores): below it a thread's start costs more than it saves.
 inline constexpr uint32_t kSlicedDecodeMinPixels = 1u << 20;
 
-// threads: 0 = as the export does (PictureThreads() slices for a large
+// threads: 0 = as the export does (two slices for a large
 // picture with restart intervals); 1 = one slice; 2 = two slices whenever
 // the picture has at least two restart intervals, whatever its size (tests
 // hold both to the same pixels).
